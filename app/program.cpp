@@ -1,0 +1,42 @@
+#include "app/program.h"
+
+#include <cfenv>
+#include <cstdlib>
+
+#include "test/test_dialogue.h"
+#include "textio/channels.h"
+
+namespace pelorin::app {
+namespace {
+
+EndHook end_hook = nullptr;
+
+}  // namespace
+
+void set_float_environment() {
+    // The default environment masks every exception, rounds to nearest and,
+    // on x86, gives the x87 unit its 64-bit significand. Score arithmetic is
+    // single precision with each result stored at once, which gives the same
+    // values as IEEE single arithmetic on any processor.
+    std::fesetenv(FE_DFL_ENV);
+    std::fesetround(FE_TONEAREST);
+}
+
+void program_start() {
+    textio::clear_channel_table();
+    set_float_environment();
+    typetest::run_test();
+}
+
+void program_end(int code) {
+    if (end_hook != nullptr) {
+        end_hook(code);
+    }
+    // std::exit runs the registered exit steps, last registered first, then
+    // flushes and closes the standard streams.
+    std::exit(code);
+}
+
+void set_program_end_hook(EndHook hook) { end_hook = hook; }
+
+}  // namespace pelorin::app

@@ -1,0 +1,26 @@
+#include "platform/console_api.h"
+
+namespace pelorin::platform {
+namespace {
+
+ConsoleApi* installed = nullptr;
+
+ConsoleApi& system_console() {
+    // Never destroyed: exit steps registered during the run (the removal of
+    // the control handler, the terminal's restoration) still use it after
+    // static destructors would have run.
+    static ConsoleApi* const instance = make_system_console().release();
+    return *instance;
+}
+
+}  // namespace
+
+ConsoleApi& console() { return installed != nullptr ? *installed : system_console(); }
+
+ConsoleApi* set_console(ConsoleApi* c) {
+    ConsoleApi* previous = installed;
+    installed = c;
+    return previous;
+}
+
+}  // namespace pelorin::platform

@@ -1,0 +1,222 @@
+#include "platform/memory_console.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform/us_keyboard.h"
+
+namespace pelorin::platform {
+
+MemoryConsole::MemoryConsole(int columns, int rows, int window_rows)
+    : columns_(columns),
+      rows_(rows),
+      cells_(static_cast<std::size_t>(columns * rows)),
+      window_{0, 0, static_cast<std::int16_t>(columns - 1),
+              static_cast<std::int16_t>((window_rows > 0 ? window_rows : rows) - 1)} {}
+
+std::string MemoryConsole::row_text(int y) const {
+    std::string s;
+    if (y < 0 || y >= rows_) return s;
+    for (int x = 0; x < columns_; ++x) s.push_back(static_cast<char>(at(x, y).ch));
+    return s;
+}
+
+std::string MemoryConsole::window_row(int r) const { return row_text(window_.top + r - 1); }
+
+CharCell MemoryConsole::cell(int x, int y) const { return inside(x, y) ? at(x, y) : CharCell{}; }
+
+void MemoryConsole::put_text(int x, int y, const std::string& text) {
+    for (char c : text) {
+        if (inside(x, y)) at(x, y).ch = static_cast<std::uint8_t>(c);
+        ++x;
+    }
+}
+
+bool MemoryConsole::raise_ctrl_event(std::uint32_t type) {
+    for (auto it = handlers_.rbegin(); it != handlers_.rend(); ++it) {
+        if ((*it)(type)) return true;
+    }
+    return false;
+}
+
+Handle MemoryConsole::std_handle(StdHandle which) {
+    return which == StdHandle::input ? input_handle : output_handle;
+}
+
+bool MemoryConsole::get_mode(Handle h, std::uint32_t& mode) {
+    if (h == input_handle && !input_redirected_) {
+        mode = input_mode_;
+        return true;
+    }
+    if (is_output(h)) {
+        mode = 0x0003;
+        return true;
+    }
+    return false;
+}
+
+bool MemoryConsole::set_mode(Handle h, std::uint32_t mode) {
+    if (h == input_handle && !input_redirected_) {
+        input_mode_ = mode;
+        return true;
+    }
+    return is_output(h);
+}
+
+bool MemoryConsole::screen_buffer_info(Handle h, ScreenBufferInfo& info) {
+    if (!is_output(h)) return false;
+    info.size = size();
+    info.cursor = cursor_;
+    info.attributes = attribute_;
+    info.window = window_;
+    return true;
+}
+
+bool MemoryConsole::write_cells(Handle h, const CharCell* cells, int count, Coord at_pos) {
+    ++write_cells_calls_;
+    if (!is_output(h) || write_cells_failing_ || count <= 0) return false;
+    if (at_pos.x < 0 || at_pos.y < 0 || at_pos.y >= rows_ || at_pos.x >= columns_) return false;
+    // The target rectangle is clipped to the buffer; cells beyond it are lost.
+    const int n = std::min(count, columns_ - at_pos.x);
+    for (int i = 0; i < n; ++i) at(at_pos.x + i, at_pos.y) = cells[i];
+    return true;
+}
+
+bool MemoryConsole::scroll(Handle h, Rect source, Coord dest, CharCell fill) {
+    if (!is_output(h)) return false;
+    const int left = std::max<int>(source.left, 0);
+    const int top = std::max<int>(source.top, 0);
+    const int right = std::min<int>(source.right, columns_ - 1);
+    const int bottom = std::min<int>(source.bottom, rows_ - 1);
+    if (left > right || top > bottom) return false;
+    // Snapshot the source, fill it, then lay the snapshot down at the
+    // destination: the source cells the destination does not cover end up
+    // filled, as the real call does.
+    std::vector<CharCell> saved;
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x) saved.push_back(at(x, y));
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x) at(x, y) = fill;
+    const int dx = dest.x + (left - source.left);
+    const int dy = dest.y + (top - source.top);
+    std::size_t i = 0;
+    for (int y = 0; y <= bottom - top; ++y) {
+        for (int x = 0; x <= right - left; ++x, ++i) {
+            if (inside(dx + x, dy + y)) at(dx + x, dy + y) = saved[i];
+        }
+    }
+    return true;
+}
+
+bool MemoryConsole::fill_attribute(Handle h, std::uint16_t attributes, int count, Coord at_pos) {
+    if (!is_output(h) || !inside(at_pos.x, at_pos.y)) return false;
+    int index = at_pos.y * columns_ + at_pos.x;
+    for (int i = 0; i < count && index < columns_ * rows_; ++i, ++index)
+        cells_[static_cast<std::size_t>(index)].attributes = attributes;
+    return true;
+}
+
+bool MemoryConsole::fill_character(Handle h, std::uint8_t ch, int count, Coord at_pos) {
+    if (!is_output(h) || !inside(at_pos.x, at_pos.y)) return false;
+    int index = at_pos.y * columns_ + at_pos.x;
+    for (int i = 0; i < count && index < columns_ * rows_; ++i, ++index)
+        cells_[static_cast<std::size_t>(index)].ch = ch;
+    return true;
+}
+
+bool MemoryConsole::set_cursor_position(Handle h, Coord pos) {
+    if (!is_output(h) || !inside(pos.x, pos.y)) return false;
+    cursor_ = pos;
+    return true;
+}
+
+bool MemoryConsole::set_window(Handle h, bool absolute, Rect w) {
+    if (!is_output(h)) return false;
+    if (!absolute) {
+        w = Rect{static_cast<std::int16_t>(window_.left + w.left),
+                 static_cast<std::int16_t>(window_.top + w.top),
+                 static_cast<std::int16_t>(window_.right + w.right),
+                 static_cast<std::int16_t>(window_.bottom + w.bottom)};
+    }
+    if (w.left < 0 || w.top < 0 || w.right >= columns_ || w.bottom >= rows_ || w.left > w.right ||
+        w.top > w.bottom)
+        return false;
+    window_ = w;
+    return true;
+}
+
+bool MemoryConsole::get_cursor_info(Handle h, CursorInfo& info) {
+    if (!is_output(h)) return false;
+    info = cursor_info_;
+    return true;
+}
+
+bool MemoryConsole::set_cursor_info(Handle h, const CursorInfo& info) {
+    if (!is_output(h)) return false;
+    cursor_info_ = info;
+    return true;
+}
+
+bool MemoryConsole::write_file(Handle h, const void* bytes, std::uint32_t count,
+                               std::uint32_t& written) {
+    written = 0;
+    if (h != output_handle || write_failing_) return false;
+    const std::uint32_t n = write_limit_ != 0 ? std::min(count, write_limit_) : count;
+    output_.append(static_cast<const char*>(bytes), n);
+    written = n;
+    return true;
+}
+
+bool MemoryConsole::peek_input(Handle h, InputEvent& event, std::uint32_t& count) {
+    count = 0;
+    if (h != input_handle || input_redirected_) return false;
+    if (!events_.empty()) {
+        event = events_.front();
+        count = 1;
+    }
+    return true;
+}
+
+bool MemoryConsole::read_input(Handle h, InputEvent& event, std::uint32_t& count) {
+    count = 0;
+    // The real call would wait for an event; the key reader only reads a
+    // record that peek has just reported, so an empty queue here is a fault.
+    if (h != input_handle || input_redirected_ || events_.empty()) return false;
+    event = events_.front();
+    events_.pop_front();
+    count = 1;
+    idle_sleeps_ = 0;
+    return true;
+}
+
+std::uint32_t MemoryConsole::map_virtual_key_char(std::uint32_t virtual_key) {
+    return us_vk_to_char(virtual_key);
+}
+
+bool MemoryConsole::set_ctrl_handler(CtrlHandler handler, bool add) {
+    if (handler == nullptr) return false;
+    if (add) {
+        handlers_.push_back(handler);
+        return true;
+    }
+    const auto it = std::find(handlers_.rbegin(), handlers_.rend(), handler);
+    if (it == handlers_.rend()) return false;
+    handlers_.erase(std::next(it).base());
+    return true;
+}
+
+void MemoryConsole::beep(std::uint32_t frequency_hz, std::uint32_t duration_ms) {
+    beeps_.emplace_back(frequency_hz, duration_ms);
+}
+
+void MemoryConsole::sleep(std::uint32_t ms) {
+    sleeps_.push_back(ms);
+    if (on_sleep) {
+        on_sleep(*this);
+        return;
+    }
+    if (events_.empty() && ++idle_sleeps_ > max_idle_sleeps)
+        throw std::runtime_error("memory console: waiting for a key that never comes");
+}
+
+}  // namespace pelorin::platform

@@ -1,0 +1,39 @@
+// The 54 statements of the test and what a yes and a no add to each of the
+// 16 socionic types, compiled into the program and loaded once at start.
+#pragma once
+
+#include <array>
+#include <span>
+#include <string_view>
+
+#include "textio/text_ops.h"
+
+namespace pelorin::typetest {
+
+inline constexpr int TYPE_COUNT = 16;
+inline constexpr int BANK_SLOTS = 256;  // slot 0 unused; up to 255 statements
+inline constexpr std::string_view BANK_END = "END";
+
+// The 16 type codes in TypeOrder, index 1 to 16; index 0 unused.
+extern const std::array<std::string_view, TYPE_COUNT + 1> TypeOrder;
+
+using WeightRow = std::array<float, TYPE_COUNT + 1>;
+
+struct QuestionBank {
+    std::array<textio::Text, BANK_SLOTS> statements{};
+    std::array<WeightRow, BANK_SLOTS> yes{};
+    std::array<WeightRow, BANK_SLOTS> no{};
+
+    bool is_end(int slot) const;
+};
+
+// The bank's items in order: per statement its text, 16 yes weights and 16
+// no weights, then "END".
+std::span<const std::string_view> bank_source();
+
+// Fills `bank` from `source` (the shipped bank by default), stopping at the
+// "END" item or after 255 statements.
+void load_question_bank(QuestionBank& bank);
+void load_question_bank(QuestionBank& bank, std::span<const std::string_view> source);
+
+}  // namespace pelorin::typetest

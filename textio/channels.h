@@ -1,0 +1,80 @@
+// The numbered channels under all text output: 0 is the console, 1 to 254
+// are file channels. The questionnaire writes RESULTS.TXT on channel 1.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "textio/status.h"
+
+namespace pelorin::textio {
+
+struct Channel;
+
+// Per-kind operations of a channel. The console's table is filled in as the
+// console is set up (write by the print operations, read by answer input);
+// the file table is fixed.
+struct DeviceOps {
+    Status (*write)(Channel& channel, const std::uint8_t* bytes, std::size_t length) = nullptr;
+    void (*close)(Channel& channel) = nullptr;
+    // One byte 0..255 from the device, or -1 at end of input.
+    int (*read)(Channel& channel) = nullptr;
+};
+
+inline constexpr std::uint32_t MODE_OUTPUT = 3;
+inline constexpr std::uint32_t MODE_APPEND = 4;
+inline constexpr std::uint32_t KIND_DISK = 4;
+inline constexpr std::uint32_t ACCESS_READ_WRITE = 3;
+
+struct Channel {
+    std::uint32_t mode = 0;
+    std::int32_t record_length = 0;
+    std::uint32_t encoding = 0;
+    std::uint32_t size = 0;
+    std::uint32_t kind = 0;
+    std::uint32_t access = 0;
+    std::uint32_t lock = 0;
+    std::uint32_t column = 0;
+    std::uint32_t width = 0;
+    std::array<std::uint8_t, 4> read_back{};
+    std::uint32_t read_back_count = 0;
+    DeviceOps* ops = nullptr;  // set exactly while the channel is open
+    void* stream = nullptr;    // a file's FILE*, or the console's private record
+    Channel* link = nullptr;
+};
+
+inline constexpr int CONSOLE_CHANNEL = 0;
+inline constexpr int LAST_FILE_CHANNEL = 254;
+
+struct ChannelTable {
+    std::array<Channel, LAST_FILE_CHANNEL + 1> records{};
+    bool close_all_registered = false;
+};
+
+extern ChannelTable channel_table;
+// The console's operation table: one per process, empty at start.
+extern DeviceOps ConsoleDeviceOps;
+// The operation table shared by all disk-file channels.
+extern DeviceOps FileDeviceOps;
+
+// Zero-fills every record (start-up). Does not touch open streams.
+void clear_channel_table();
+// The record of channel n, or nullptr when no channel has that number.
+Channel* channel_record(int n);
+
+// The one path by which bytes reach any channel.
+Status channel_write(Channel* channel, const void* bytes, std::size_t length);
+
+// Opens `name` for output on file channel n ("wb": created or emptied), with
+// full buffering of 8192 bytes. Registers close_all_files at the first call.
+Status results_file_open(std::string_view name, int n);
+// The text's bytes, then 13 10, as two channel writes. Silent on failure.
+void results_file_print(int n, std::string_view text);
+// Closes file channel n (0: every file channel).
+Status results_file_close(int n);
+// Closes every open file channel (an exit step).
+void close_all_files();
+
+}  // namespace pelorin::textio

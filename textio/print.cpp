@@ -1,0 +1,73 @@
+#include "textio/print.h"
+
+#include <cstring>
+
+#include "textio/console_output.h"
+
+namespace pelorin::textio {
+namespace {
+
+constexpr std::uint8_t LINE_END[2] = {13, 10};
+
+ConsoleReadRecord console_read_record;
+
+bool wants_line_end(unsigned flags) { return (flags & (PRINT_NEWLINE | PRINT_NEWLINE_TOO)) != 0; }
+
+// Every channel write first makes sure the console channel exists with its
+// write operation, whatever the channel.
+Status write_on(int n, const void* bytes, std::size_t length) {
+    ensure_console_channel();
+    if (ConsoleDeviceOps.write == nullptr) ConsoleDeviceOps.write = console_write_op;
+    return channel_write(channel_record(n), bytes, length);
+}
+
+}  // namespace
+
+void ensure_console_channel() {
+    Channel& ch = channel_table.records[CONSOLE_CHANNEL];
+    if (ch.ops != nullptr) return;
+    ch = Channel{};
+    ch.mode = MODE_APPEND;
+    ch.kind = KIND_DISK;
+    ch.access = ACCESS_READ_WRITE;
+    // Asking for the column and the width is what first fills the console
+    // window; nothing reads the two values for the console.
+    ch.column = static_cast<std::uint32_t>(console_get_column() - 1);
+    int width = 0;
+    console_get_size(&width, nullptr);
+    ch.width = static_cast<std::uint32_t>(width);
+    console_read_record = ConsoleReadRecord{};
+    ch.stream = &console_read_record;
+    ch.ops = &ConsoleDeviceOps;
+}
+
+Status console_write_op(Channel&, const std::uint8_t* bytes, std::size_t length) {
+    console_write_raw(bytes, length, 0);
+    return STATUS_OK;
+}
+
+void print_text(int channel, std::string_view text, unsigned flags) {
+    if (!text.empty()) (void)write_on(channel, text.data(), text.size());
+    print_line_end(channel, flags);
+}
+
+void print_chars(int channel, const char* chars, unsigned flags) {
+    if (chars != nullptr && chars[0] != '\0') (void)write_on(channel, chars, std::strlen(chars));
+    print_line_end(channel, flags);
+}
+
+void print_line_end(int channel, unsigned flags) {
+    if (wants_line_end(flags)) (void)write_on(channel, LINE_END, sizeof LINE_END);
+}
+
+void console_print(std::string_view text, bool line_end) {
+    print_text(CONSOLE_CHANNEL, text, line_end ? PRINT_NEWLINE : 0);
+}
+
+void console_newline() { print_line_end(CONSOLE_CHANNEL, PRINT_NEWLINE); }
+
+void console_print_chars(const char* chars, bool line_end) {
+    print_chars(CONSOLE_CHANNEL, chars, line_end ? PRINT_NEWLINE : 0);
+}
+
+}  // namespace pelorin::textio

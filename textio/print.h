@@ -1,0 +1,37 @@
+// The print operations on any channel, and the console's use of them.
+#pragma once
+
+#include <string_view>
+
+#include "textio/channels.h"
+
+namespace pelorin::textio {
+
+// Print flags.
+inline constexpr unsigned PRINT_NEWLINE = 1;
+inline constexpr unsigned PRINT_ZONE = 2;  // next print zone: not part of the system, ignored
+inline constexpr unsigned PRINT_NEWLINE_TOO = 4;
+
+// The text's bytes as one channel write (none for an empty text), then the
+// line end 13 10 as a second write if flags hold 1 or 4.
+void print_text(int channel, std::string_view text, unsigned flags);
+// The same for a zero-terminated array; nothing for a null pointer.
+void print_chars(int channel, const char* chars, unsigned flags);
+// The line end alone if flags hold 1 or 4.
+void print_line_end(int channel, unsigned flags);
+
+void console_print(std::string_view text, bool line_end);
+void console_newline();
+void console_print_chars(const char* chars, bool line_end);
+
+// Sets up the console channel (channel 0) if it has no operation table yet.
+void ensure_console_channel();
+// The console channel's write operation: the bytes go to the output engine.
+Status console_write_op(Channel& channel, const std::uint8_t* bytes, std::size_t length);
+
+// The console channel's private record, read by answer input.
+struct ConsoleReadRecord {
+    std::uint32_t count = 0;
+};
+
+}  // namespace pelorin::textio

@@ -1,0 +1,7 @@
+#include "textio/status.h"
+
+namespace pelorin::textio {
+
+Status last_status = STATUS_OK;
+
+}  // namespace pelorin::textio
