@@ -151,6 +151,11 @@ public:
     // Beep (waits until the sound has ended) and Sleep.
     virtual void beep(std::uint32_t frequency_hz, std::uint32_t duration_ms) = 0;
     virtual void sleep(std::uint32_t ms) = 0;
+
+    // A console may hold back what it has drawn until the program next waits
+    // (for a key, a sleep, a beep, or bytes of redirected input) or ends;
+    // flush hands it to the device now. Consoles that draw at once ignore it.
+    virtual void flush() {}
 };
 
 // The process's console. Until one is installed this is the system console

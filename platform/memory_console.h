@@ -100,6 +100,8 @@ public:
     bool set_ctrl_handler(CtrlHandler handler, bool add) override;
     void beep(std::uint32_t frequency_hz, std::uint32_t duration_ms) override;
     void sleep(std::uint32_t ms) override;
+    void flush() override { ++flushes_; }
+    int flushes() const { return flushes_; }
 
 private:
     bool is_output(Handle h) const { return h == output_handle && !output_redirected_; }
@@ -129,6 +131,7 @@ private:
     std::vector<std::pair<std::uint32_t, std::uint32_t>> beeps_;
     std::vector<std::uint32_t> sleeps_;
     int idle_sleeps_ = 0;
+    int flushes_ = 0;
 };
 
 }  // namespace pelorin::platform

@@ -1,0 +1,30 @@
+#include "platform/cp437.h"
+
+#include <gtest/gtest.h>
+
+namespace pelorin::platform {
+namespace {
+
+TEST(Cp437, KnownGlyphs) {
+    EXPECT_EQ(cp437_to_unicode('A'), U'A');
+    EXPECT_EQ(cp437_to_unicode(0), U' ');
+    EXPECT_EQ(cp437_to_unicode(1), U'\u263A');
+    EXPECT_EQ(cp437_to_unicode(7), U'\u2022');
+    EXPECT_EQ(cp437_to_unicode(127), U'\u2302');
+    EXPECT_EQ(cp437_to_unicode(0x82), U'\u00E9');
+    EXPECT_EQ(cp437_to_unicode(0xB3), U'\u2502');
+    EXPECT_EQ(cp437_to_unicode(0xE1), U'\u00DF');
+    EXPECT_EQ(cp437_to_unicode(0xFF), U'\u00A0');
+}
+
+TEST(Cp437, EveryByteExceptZeroRoundTrips) {
+    for (int b = 1; b < 256; ++b) {
+        EXPECT_EQ(cp437_from_unicode(cp437_to_unicode(static_cast<std::uint8_t>(b))), b) << b;
+    }
+    EXPECT_EQ(cp437_from_unicode(U' '), ' ');
+    EXPECT_EQ(cp437_from_unicode(U'\u20AC'), -1);  // the euro sign has no cell
+    EXPECT_EQ(cp437_from_unicode(U'\u00E8'), 0x8A);
+}
+
+}  // namespace
+}  // namespace pelorin::platform
