@@ -66,6 +66,8 @@ void text_assign(Text& variable, Text value) {
     variable = std::move(value);
 }
 
-void text_clear(Text& variable) { Text().swap(variable); }
+void text_clear(Text& variable) {
+    Text().swap(variable);
+}
 
 }  // namespace pelorin::textio
