@@ -1,0 +1,160 @@
+#include "textio/answer_input.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/memory_console.h"
+#include "textio/channels.h"
+#include "textio/console_output.h"
+#include "textio/print.h"
+#include "textio/status.h"
+
+namespace pelorin::textio {
+namespace {
+
+// Standard input and output both redirected: the field reader reads the
+// scripted bytes, output goes to the memory console's byte log.
+class StreamInput : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        reset_console_state();
+        clear_channel_table();
+        ConsoleDeviceOps = DeviceOps{};
+        reset_input_context();
+        console_.set_output_redirected(true);
+        console_.set_input_redirected(true);
+        previous_ = platform::set_console(&console_);
+    }
+    void TearDown() override {
+        platform::set_console(previous_);
+        reset_input_context();
+        reset_console_state();
+        clear_channel_table();
+        ConsoleDeviceOps = DeviceOps{};
+    }
+
+    void feed(std::string bytes) {
+        input_ = std::move(bytes);
+        at_ = 0;
+        set_stdin_source(StdinSource{&StreamInput::read_byte, this});
+    }
+    static int read_byte(void* self) {
+        auto* t = static_cast<StreamInput*>(self);
+        if (t->at_ >= t->input_.size()) return -1;
+        return static_cast<unsigned char>(t->input_[t->at_++]);
+    }
+    std::vector<std::string> read_fields(int n) {
+        std::vector<std::string> out;
+        for (int i = 0; i < n; ++i)
+            out.push_back(read_input_field());
+        return out;
+    }
+    using Fields = std::vector<std::string>;
+
+    platform::MemoryConsole console_{80, 25};
+    platform::ConsoleApi* previous_ = nullptr;
+    std::string input_;
+    std::size_t at_ = 0;
+};
+
+TEST_F(StreamInput, BlanksAroundAField) {
+    feed("  y  \n\t \n  \t\nok\t\n");
+    EXPECT_EQ(read_fields(4), (Fields{"y  ", "", "", "ok\t"}));
+    EXPECT_EQ(console_.output(), "") << "stream mode echoes nothing and writes no line end";
+}
+
+TEST_F(StreamInput, CommasSplitALineIntoFields) {
+    feed("y,n\nnext\n,y\n");
+    EXPECT_EQ(read_fields(5), (Fields{"y", "n", "next", "", "y"}));
+}
+
+TEST_F(StreamInput, QuotedFields) {
+    feed("\"ok\"\n\"\"\n\"abc");
+    EXPECT_EQ(read_fields(3), (Fields{"ok", "", "abc"}));
+    feed("say \"hi\"\n \"y\"\n\"a, b\" c\n");
+    // A quote after the first stored character is ordinary; the text after a
+    // closing quote stays in the stream for the next field.
+    EXPECT_EQ(read_fields(4), (Fields{"say \"hi\"", "y", "a, b", "c"}));
+}
+
+TEST_F(StreamInput, LineEndsLfCrlfAndLoneCr) {
+    feed("y\r\nn\ny\r\n");
+    EXPECT_EQ(read_fields(3), (Fields{"y", "n", "y"}));
+    // A lone carriage return puts the next line's first character back, and
+    // a console print before the next read empties the push-back store.
+    feed("y\rn\r");
+    EXPECT_EQ(read_input_field(), "y");
+    console_print("prompt", true);
+    EXPECT_EQ(read_input_field(), "");
+    // With nothing printed in between the byte is not lost.
+    feed("y\rn\r");
+    EXPECT_EQ(read_fields(2), (Fields{"y", "n"}));
+}
+
+TEST_F(StreamInput, PushedBackByteAfterAClosingQuote) {
+    feed("\"y\" n\nnext\n");
+    EXPECT_EQ(read_input_field(), "y");
+    console_newline();
+    EXPECT_EQ(read_input_field(), "") << "the print dropped the n; the read met the line feed";
+    EXPECT_EQ(read_input_field(), "next");
+    feed("\"y\" n\n");
+    EXPECT_EQ(read_fields(2), (Fields{"y", "n"}));
+}
+
+TEST_F(StreamInput, ZeroBytesAndHighBytes) {
+    feed(std::string("a\0b,c\n\xff\xfe\n", 10));
+    EXPECT_EQ(read_input_field(), "a") << "the text stops at the zero byte";
+    EXPECT_EQ(read_input_field(), "c") << "the reading went on to the comma";
+    EXPECT_EQ(read_input_field(), "\xff\xfe");
+}
+
+TEST_F(StreamInput, FieldLimitKeepsTheFirst4096Characters) {
+    feed(std::string(5000, 'x') + "\ny\n" + std::string(4096, 'z') + ",w\n");
+    EXPECT_EQ(read_input_field(), std::string(4096, 'x'));
+    EXPECT_EQ(read_input_field(), "y") << "the rest of the over-long field was dropped";
+    EXPECT_EQ(read_input_field(), std::string(4096, 'z'));
+    EXPECT_EQ(read_input_field(), "w");
+}
+
+TEST_F(StreamInput, EndOfInput) {
+    feed("y");
+    EXPECT_EQ(read_input_field(), "y");
+    EXPECT_FALSE(input_exhausted()) << "a last line without a line feed is a valid answer";
+    EXPECT_EQ(read_input_field(), "");
+    EXPECT_TRUE(input_exhausted());
+    EXPECT_EQ(read_input_field(), "");
+    EXPECT_TRUE(input_exhausted());
+
+    feed("\n   ");
+    EXPECT_EQ(read_input_field(), "");
+    EXPECT_FALSE(input_exhausted()) << "an empty line is an answer";
+    EXPECT_EQ(read_input_field(), "");
+    EXPECT_TRUE(input_exhausted()) << "only blanks before the end";
+
+    feed("\"");
+    EXPECT_EQ(read_input_field(), "");
+    EXPECT_FALSE(input_exhausted()) << "the quote was taken";
+}
+
+TEST_F(StreamInput, EveryReadRecordsItsStatus) {
+    feed("a\n");
+    last_status = STATUS_BAD_CALL;
+    EXPECT_EQ(read_input_field(), "a");
+    EXPECT_EQ(last_status, STATUS_OK);
+}
+
+TEST_F(StreamInput, TheFirstReadSetsUpTheConsoleChannel) {
+    feed("a\n");
+    (void)read_input_field();
+    const Channel& ch = channel_table.records[CONSOLE_CHANNEL];
+    EXPECT_EQ(ch.ops, &ConsoleDeviceOps);
+    EXPECT_EQ(ch.mode, MODE_APPEND);
+    EXPECT_EQ(ch.access, ACCESS_READ_WRITE);
+    EXPECT_EQ(ch.width, 80u) << "no console: the default width";
+    EXPECT_NE(ConsoleDeviceOps.read, nullptr);
+}
+
+}  // namespace
+}  // namespace pelorin::textio
