@@ -37,6 +37,8 @@ void program_end(int code) {
     std::exit(code);
 }
 
-void set_program_end_hook(EndHook hook) { end_hook = hook; }
+void set_program_end_hook(EndHook hook) {
+    end_hook = hook;
+}
 
 }  // namespace pelorin::app

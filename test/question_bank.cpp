@@ -245,9 +245,13 @@ bool QuestionBank::is_end(int slot) const {
     return textio::text_compare(statements[static_cast<std::size_t>(slot)], BANK_END) == 0;
 }
 
-std::span<const std::string_view> bank_source() { return shipped_bank; }
+std::span<const std::string_view> bank_source() {
+    return shipped_bank;
+}
 
-void load_question_bank(QuestionBank& bank) { load_question_bank(bank, bank_source()); }
+void load_question_bank(QuestionBank& bank) {
+    load_question_bank(bank, bank_source());
+}
 
 void load_question_bank(QuestionBank& bank, std::span<const std::string_view> source) {
     std::size_t cursor = 0;
@@ -260,8 +264,10 @@ void load_question_bank(QuestionBank& bank, std::span<const std::string_view> so
         auto slot = static_cast<std::size_t>(i);
         textio::text_assign(bank.statements[slot], textio::Text(next()));
         if (bank.is_end(i)) return;
-        for (int t = 1; t <= TYPE_COUNT; ++t) bank.yes[slot][t] = textio::text_to_single(next());
-        for (int t = 1; t <= TYPE_COUNT; ++t) bank.no[slot][t] = textio::text_to_single(next());
+        for (int t = 1; t <= TYPE_COUNT; ++t)
+            bank.yes[slot][t] = textio::text_to_single(next());
+        for (int t = 1; t <= TYPE_COUNT; ++t)
+            bank.no[slot][t] = textio::text_to_single(next());
     }
 }
 
