@@ -1,0 +1,54 @@
+// Arbitrary bytes as redirected standard input to the whole dialogue: it
+// always ends, with exit code 0 or 1, with bounded output, and a results
+// file only when the report was reached.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/program.h"
+#include "fuzz/fuzz_support.h"
+#include "test/test_dialogue.h"
+
+namespace {
+
+struct Ended {
+    int code;
+};
+
+[[noreturn]] void end_hook(int code) { throw Ended{code}; }
+
+void enter_scratch_directory() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    const auto dir = std::filesystem::temp_directory_path() / "pelorin-dialogue-fuzz";
+    std::filesystem::create_directories(dir);
+    std::filesystem::current_path(dir);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace pelorin;
+    enter_scratch_directory();
+    std::remove("RESULTS.TXT");
+    platform::MemoryConsole console(80, 25);
+    fuzz::ByteFeed feed{data, size, 0};
+    fuzz::fresh_services(console, feed);
+    app::set_program_end_hook(end_hook);
+    int code = -1;
+    try {
+        typetest::run_test();
+    } catch (const Ended& e) {
+        code = e.code;
+    }
+    textio::close_all_files();
+    const bool reported = console.output().find("Test Results :") != std::string::npos;
+    if (code != 0 && code != 1) std::abort();
+    if (code == 1 && reported) std::abort();
+    if (reported != std::filesystem::exists("RESULTS.TXT")) std::abort();
+    // Each answer read shows at most one statement screen.
+    if (console.output().size() > 2048 + 300 * (size + 1)) std::abort();
+    platform::set_console(nullptr);
+    return 0;
+}
