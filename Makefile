@@ -1,0 +1,39 @@
+# Thin wrappers over the CMake presets. `make run` builds and starts the
+# questionnaire; `make test` builds and runs every test.
+JOBS ?= 2
+FUZZ_SECONDS ?= 20
+
+.PHONY: run test test-asan fuzz bench deps clean
+
+deps:
+	@sh tools/ensure-deps.sh base
+
+run: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j$(JOBS) --target pelorin >/dev/null
+	@./build/release/pelorin
+
+test: deps
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS)
+	ctest --preset release
+
+test-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan -j$(JOBS)
+	ctest --preset asan
+
+fuzz:
+	@sh tools/ensure-deps.sh base fuzz
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j$(JOBS)
+	sh tools/run-fuzzers.sh build/fuzz/fuzz $(FUZZ_SECONDS)
+
+bench:
+	@sh tools/ensure-deps.sh base bench
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS) --target pelorin
+	python3 bench/scripted_run.py --program build/release/pelorin
+
+clean:
+	rm -rf build
