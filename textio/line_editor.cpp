@@ -1,7 +1,196 @@
-// Interim: replaced by the line editor.
 #include "textio/line_editor.h"
+
+#include <new>
+
+#include "platform/console_api.h"
+#include "textio/console_output.h"
+#include "textio/key_reader.h"
+
 namespace pelorin::textio {
-std::optional<Text> read_console_line() { return Text{}; }
-CursorPos advance_position(CursorPos from, long, int) { return from; }
-void move_cursor_by(CursorPos, long, int, int) {}
+namespace {
+
+constexpr std::uint32_t KEY_POLL_MS = 25;
+constexpr std::uint32_t CURSOR_WAS_VISIBLE = 0x10000;
+constexpr int KEY_BACKSPACE = 8;
+constexpr int KEY_TAB = 9;
+constexpr int KEY_ESC = 27;
+
+// Every placement goes through here: a position the console refuses (outside
+// the view) still applies the visibility, and the cursor stays put.
+void place(int row, int column, int visible) {
+    if (console_locate(row, column, visible, nullptr) != STATUS_OK)
+        (void)console_locate(0, 0, visible, nullptr);
+}
+
+void write_text(const Text& text, std::size_t from) {
+    if (from < text.size()) console_write_raw(text.data() + from, text.size() - from, 0);
+}
+
+void write_blanks(std::size_t n) {
+    static constexpr char blanks[] = "                                ";
+    for (; n > 0; n -= n < 32 ? n : 32) console_write_raw(blanks, n < 32 ? n : 32, 0);
+}
+
+CursorPos read_cursor() {
+    CursorPos p;
+    console_get_cursor(&p.column, &p.row);
+    return p;
+}
+
+int wait_for_key() {
+    for (;;) {
+        while (!key_available()) platform::console().sleep(KEY_POLL_MS);
+        if (const std::optional<int> code = key_read()) return *code;
+    }
+}
+
+class Editor {
+public:
+    Editor(Text& line, int cols, int rows) : line_(line), cols_(cols), rows_(rows) {}
+
+    // Acts on one key; false when it ended the line.
+    bool handle(int code) {
+        const CursorPos cursor = read_cursor();
+        if (code == 13 || code == 10) return false;
+        if (code == KEY_BACKSPACE) return backspace(cursor), true;
+        if (code == KEY_TAB) return insert(cursor, Text(8 - pos_ % 8, ' ')), true;
+        if (code == KEY_ESC) return erase_all(cursor), true;
+        if (code >= 32 && code <= 255) return insert(cursor, Text(1, static_cast<char>(code))), true;
+        move(cursor, code);
+        return true;
+    }
+
+    void finish() { move_cursor_by(read_cursor(), static_cast<long>(line_.size() - pos_), cols_, rows_); }
+
+private:
+    void move(CursorPos cursor, int code) {
+        const std::size_t len = line_.size();
+        const auto cols = static_cast<std::size_t>(cols_);
+        long n = 0;
+        if (code == KEY_HOME) n = -static_cast<long>(pos_);
+        else if (code == KEY_END) n = static_cast<long>(len - pos_);
+        else if (code == KEY_LEFT && pos_ > 0) n = -1;
+        else if (code == KEY_RIGHT && pos_ < len) n = 1;
+        else if (code == KEY_UP && pos_ >= cols) n = -cols_;
+        else if (code == KEY_DOWN && pos_ + cols <= len) n = cols_;
+        else if (code == KEY_DELETE) return delete_at(cursor);
+        if (n == 0 && code != KEY_HOME && code != KEY_END) return;
+        move_cursor_by(cursor, n, cols_, rows_);
+        pos_ = static_cast<std::size_t>(static_cast<long>(pos_) + n);
+    }
+
+    void backspace(CursorPos cursor) {
+        if (pos_ == 0) return;
+        const CursorPos target = advance_position(cursor, -1, cols_);
+        move_cursor_by(cursor, -1, cols_, rows_);
+        --pos_;
+        remove(1, target);
+    }
+
+    void erase_all(CursorPos cursor) {
+        const CursorPos target = advance_position(cursor, -static_cast<long>(pos_), cols_);
+        move_cursor_by(cursor, -static_cast<long>(pos_), cols_, rows_);
+        pos_ = 0;
+        remove(line_.size(), target);
+    }
+
+    void delete_at(CursorPos cursor) {
+        if (pos_ == line_.size()) {
+            platform::console().beep(1000, 250);
+            return;
+        }
+        remove(1, cursor);
+    }
+
+    // Deletes d characters at pos_ and redraws the rest of the line over the
+    // old one, blanking the cells it has left.
+    void remove(std::size_t d, CursorPos back_to) {
+        place(0, 0, 0);
+        line_.erase(pos_, d);
+        write_text(line_, pos_);
+        write_blanks(d);
+        place(back_to.row, back_to.column, -1);
+    }
+
+    void insert(CursorPos old, const Text& chars) {
+        try {
+            line_.insert(pos_, chars);
+        } catch (const std::bad_alloc&) {
+            return;  // the key is lost; the line stays as it was
+        }
+        const auto n = static_cast<long>(chars.size());
+        const auto k = static_cast<long>(line_.size() - pos_);
+        place(0, 0, 0);
+        write_text(line_, pos_);
+        const CursorPos after = read_cursor();
+        if (k == n) {
+            move_cursor_by(old, n, cols_, rows_);
+        } else if (past_last_row(advance_position(old, k, cols_))) {
+            // The view scrolled under the text: step back from where it ended.
+            move_cursor_by(after, n - k, cols_, rows_);
+        } else {
+            move_cursor_by(old, n, cols_, rows_);
+        }
+        pos_ += chars.size();
+    }
+
+    bool past_last_row(CursorPos end) const {
+        return end.row > rows_ + 1 || (end.row == rows_ + 1 && end.column > 1);
+    }
+
+    Text& line_;
+    std::size_t pos_ = 0;
+    int cols_;
+    int rows_;
+};
+
+}  // namespace
+
+CursorPos advance_position(CursorPos from, long n, int cols) {
+    const long linear = static_cast<long>(from.row - 1) * cols + (from.column - 1) + n;
+    long row = linear / cols;
+    long column = linear % cols;
+    if (column < 0) {
+        column += cols;
+        --row;
+    }
+    return CursorPos{static_cast<int>(column + 1), static_cast<int>(row + 1)};
+}
+
+void move_cursor_by(CursorPos from, long n, int cols, int rows) {
+    const CursorPos to = advance_position(from, n, cols);
+    if (to.column == 1 && to.row == rows + 1) {
+        // Just below the last row: a line end from the last cell scrolls the
+        // view by one row and leaves the cursor in column 1 of the last row.
+        place(rows, cols, -1);
+        static constexpr char line_end[2] = {13, 10};
+        console_write_raw(line_end, 2, 0);
+        return;
+    }
+    place(to.row, to.column, -1);
+}
+
+std::optional<Text> read_console_line() {
+    Text line;
+    try {
+        line.reserve(80);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    int cols = 0;
+    int rows = 0;
+    console_get_size(&cols, &rows);
+    std::uint32_t state = 0;
+    (void)console_locate(0, 0, -1, &state);
+    const int was_visible = (state & CURSOR_WAS_VISIBLE) != 0 ? 1 : 0;
+    place(0, 0, 0);
+    place(0, 0, 1);
+    Editor editor(line, cols, rows);
+    while (editor.handle(wait_for_key())) place(0, 0, 1);
+    place(0, 0, 1);
+    editor.finish();
+    place(0, 0, was_visible);
+    return line;
+}
+
 }  // namespace pelorin::textio
