@@ -56,6 +56,9 @@ struct ConsoleState {
 extern ConsoleState console_state;
 void reset_console_state();
 
+// Writes the bytes at the console cursor (BEL, BS, TAB, LF and CR handled
+// here, wrapping, scrolling), or unchanged to standard output when that is
+// not a console. Length 0 does nothing unless flags hold WRITE_ADJUST.
 void console_write_raw(const void* bytes, std::size_t length, unsigned flags);
 
 // Width (screen-buffer columns) and height (window rows) of the
@@ -116,7 +119,8 @@ struct WriteContext {
 };
 
 // Builds the context of a write on the console: view, border, window, and
-// the cursor, buffer size and attribute read from the console.
+// the cursor, buffer size and attribute read from the console. Only for a
+// console: the ConsoleWindow must be filled and not empty.
 WriteContext console_write_context();
 // The control-character pass over the bytes of one write.
 void console_tty(WriteContext& ctx, const std::uint8_t* bytes, std::size_t length);
