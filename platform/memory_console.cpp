@@ -12,18 +12,24 @@ MemoryConsole::MemoryConsole(int columns, int rows, int window_rows)
       rows_(rows),
       cells_(static_cast<std::size_t>(columns * rows)),
       window_{0, 0, static_cast<std::int16_t>(columns - 1),
-              static_cast<std::int16_t>((window_rows > 0 ? window_rows : rows) - 1)} {}
+              static_cast<std::int16_t>(
+                  (window_rows > 0 && window_rows < rows ? window_rows : rows) - 1)} {}
 
 std::string MemoryConsole::row_text(int y) const {
     std::string s;
     if (y < 0 || y >= rows_) return s;
-    for (int x = 0; x < columns_; ++x) s.push_back(static_cast<char>(at(x, y).ch));
+    for (int x = 0; x < columns_; ++x)
+        s.push_back(static_cast<char>(at(x, y).ch));
     return s;
 }
 
-std::string MemoryConsole::window_row(int r) const { return row_text(window_.top + r - 1); }
+std::string MemoryConsole::window_row(int r) const {
+    return row_text(window_.top + r - 1);
+}
 
-CharCell MemoryConsole::cell(int x, int y) const { return inside(x, y) ? at(x, y) : CharCell{}; }
+CharCell MemoryConsole::cell(int x, int y) const {
+    return inside(x, y) ? at(x, y) : CharCell{};
+}
 
 void MemoryConsole::put_text(int x, int y, const std::string& text) {
     for (char c : text) {
@@ -74,11 +80,14 @@ bool MemoryConsole::screen_buffer_info(Handle h, ScreenBufferInfo& info) {
 
 bool MemoryConsole::write_cells(Handle h, const CharCell* cells, int count, Coord at_pos) {
     ++write_cells_calls_;
-    if (!is_output(h) || write_cells_failing_ || count <= 0) return false;
+    if (!is_output(h) || write_cells_failing_ || write_cells_budget_ == 0 || count <= 0)
+        return false;
+    if (write_cells_budget_ > 0) --write_cells_budget_;
     if (at_pos.x < 0 || at_pos.y < 0 || at_pos.y >= rows_ || at_pos.x >= columns_) return false;
     // The target rectangle is clipped to the buffer; cells beyond it are lost.
     const int n = std::min(count, columns_ - at_pos.x);
-    for (int i = 0; i < n; ++i) at(at_pos.x + i, at_pos.y) = cells[i];
+    for (int i = 0; i < n; ++i)
+        at(at_pos.x + i, at_pos.y) = cells[i];
     return true;
 }
 
@@ -94,9 +103,11 @@ bool MemoryConsole::scroll(Handle h, Rect source, Coord dest, CharCell fill) {
     // filled, as the real call does.
     std::vector<CharCell> saved;
     for (int y = top; y <= bottom; ++y)
-        for (int x = left; x <= right; ++x) saved.push_back(at(x, y));
+        for (int x = left; x <= right; ++x)
+            saved.push_back(at(x, y));
     for (int y = top; y <= bottom; ++y)
-        for (int x = left; x <= right; ++x) at(x, y) = fill;
+        for (int x = left; x <= right; ++x)
+            at(x, y) = fill;
     const int dx = dest.x + (left - source.left);
     const int dy = dest.y + (top - source.top);
     std::size_t i = 0;
@@ -127,7 +138,19 @@ bool MemoryConsole::fill_character(Handle h, std::uint8_t ch, int count, Coord a
 bool MemoryConsole::set_cursor_position(Handle h, Coord pos) {
     if (!is_output(h) || !inside(pos.x, pos.y)) return false;
     cursor_ = pos;
+    scroll_window_to(pos);
     return true;
+}
+
+void MemoryConsole::scroll_window_to(Coord pos) {
+    const int width = window_.right - window_.left;
+    const int height = window_.bottom - window_.top;
+    if (pos.x < window_.left) window_.left = pos.x;
+    if (pos.x > window_.right) window_.left = static_cast<std::int16_t>(pos.x - width);
+    if (pos.y < window_.top) window_.top = pos.y;
+    if (pos.y > window_.bottom) window_.top = static_cast<std::int16_t>(pos.y - height);
+    window_.right = static_cast<std::int16_t>(window_.left + width);
+    window_.bottom = static_cast<std::int16_t>(window_.top + height);
 }
 
 bool MemoryConsole::set_window(Handle h, bool absolute, Rect w) {
@@ -142,6 +165,7 @@ bool MemoryConsole::set_window(Handle h, bool absolute, Rect w) {
         w.top > w.bottom)
         return false;
     window_ = w;
+    window_changes_.push_back(w);
     return true;
 }
 
@@ -152,14 +176,18 @@ bool MemoryConsole::get_cursor_info(Handle h, CursorInfo& info) {
 }
 
 bool MemoryConsole::set_cursor_info(Handle h, const CursorInfo& info) {
-    if (!is_output(h)) return false;
+    // The cursor's height is a percentage of the cell: 1 to 100.
+    if (!is_output(h) || info.size < 1 || info.size > 100) return false;
     cursor_info_ = info;
     return true;
 }
 
 bool MemoryConsole::write_file(Handle h, const void* bytes, std::uint32_t count,
                                std::uint32_t& written) {
+    ++write_file_calls_;
     written = 0;
+    // A console that is not redirected still takes the bytes here: the engine
+    // only writes this way to a console too small to count as one.
     if (h != output_handle || write_failing_) return false;
     const std::uint32_t n = write_limit_ != 0 ? std::min(count, write_limit_) : count;
     output_.append(static_cast<const char*>(bytes), n);

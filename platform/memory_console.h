@@ -16,13 +16,13 @@
 namespace pelorin::platform {
 
 class MemoryConsole final : public ConsoleApi {
-public:
+  public:
     static constexpr Handle input_handle = 1;
     static constexpr Handle output_handle = 2;
 
     // A screen buffer of `columns` x `rows` cells, blank in attribute 7, with
     // the visible window covering its top `window_rows` rows (all of them
-    // when 0). The cursor starts at (0, 0), visible.
+    // when 0 or more than `rows`). The cursor starts at (0, 0), visible.
     MemoryConsole(int columns, int rows, int window_rows = 0);
 
     // Standard output redirected: screen_buffer_info fails and write_file
@@ -40,8 +40,9 @@ public:
     Coord cursor() const { return cursor_; }
     bool cursor_visible() const { return cursor_info_.visible; }
     Rect window() const { return window_; }
-    Coord size() const { return Coord{static_cast<std::int16_t>(columns_),
-                                      static_cast<std::int16_t>(rows_)}; }
+    Coord size() const {
+        return Coord{static_cast<std::int16_t>(columns_), static_cast<std::int16_t>(rows_)};
+    }
     std::uint16_t attribute() const { return attribute_; }
     std::uint32_t input_mode() const { return input_mode_; }
     // Bytes received through write_file.
@@ -49,6 +50,9 @@ public:
     const std::vector<std::pair<std::uint32_t, std::uint32_t>>& beeps() const { return beeps_; }
     const std::vector<std::uint32_t>& sleeps() const { return sleeps_; }
     int write_cells_calls() const { return write_cells_calls_; }
+    int write_file_calls() const { return write_file_calls_; }
+    // Every window rectangle that set_window installed, in order.
+    const std::vector<Rect>& window_changes() const { return window_changes_; }
 
     // --- set-up -----------------------------------------------------------
     void set_cursor(Coord c) { cursor_ = c; }
@@ -64,6 +68,8 @@ public:
     void set_write_failing(bool failing) { write_failing_ = failing; }
     // write_cells fails from now on.
     void set_write_cells_failing(bool failing) { write_cells_failing_ = failing; }
+    // write_cells succeeds this many more times, then fails (-1: no limit).
+    void set_write_cells_budget(int calls) { write_cells_budget_ = calls; }
 
     // --- input ------------------------------------------------------------
     void push_event(const InputEvent& event) { events_.push_back(event); }
@@ -103,8 +109,11 @@ public:
     void flush() override { ++flushes_; }
     int flushes() const { return flushes_; }
 
-private:
+  private:
     bool is_output(Handle h) const { return h == output_handle && !output_redirected_; }
+    // SetConsoleCursorPosition moves the window origin just enough to show
+    // a cursor placed outside it.
+    void scroll_window_to(Coord pos);
     bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < columns_ && y < rows_; }
     CharCell& at(int x, int y) { return cells_[static_cast<std::size_t>(y * columns_ + x)]; }
     const CharCell& at(int x, int y) const {
@@ -126,6 +135,9 @@ private:
     bool write_failing_ = false;
     bool write_cells_failing_ = false;
     int write_cells_calls_ = 0;
+    int write_cells_budget_ = -1;
+    int write_file_calls_ = 0;
+    std::vector<Rect> window_changes_;
     std::deque<InputEvent> events_;
     std::vector<CtrlHandler> handlers_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> beeps_;

@@ -31,13 +31,22 @@ struct ConsoleWindow {
     bool empty() const { return left == right || top == bottom; }
 };
 
+// The rows in which text is placed and which scroll, stored 0-based (-1
+// while unset). Fixed at first use and never changed afterwards, so output
+// keeps to the height the window had then even if the user resizes it.
+struct ConsoleView {
+    int top = -1;
+    int bottom = -1;
+};
+
 // Process-wide console state; reset_console_state() starts it afresh.
 struct ConsoleState {
     ConsoleWindow window;
     bool window_filled = false;
-    // ConsoleView rows, relative and 1-based; -1 while unset. Fixed at first use.
-    int view_top = -1;
-    int view_bottom = -1;
+    ConsoleView view;
+    // Set by a write whose text ended in the last cell of the view's bottom
+    // row: the scroll that would follow waits for the next write, which a
+    // cursor placement in between cancels.
     bool scroll_pending = false;
     platform::Handle input_handle = 0;
     platform::Handle output_handle = 0;
@@ -47,6 +56,9 @@ struct ConsoleState {
 extern ConsoleState console_state;
 void reset_console_state();
 
+// Writes the bytes at the console cursor (BEL, BS, TAB, LF and CR handled
+// here, wrapping, scrolling), or unchanged to standard output when that is
+// not a console. Length 0 does nothing unless flags hold WRITE_ADJUST.
 void console_write_raw(const void* bytes, std::size_t length, unsigned flags);
 
 // Width (screen-buffer columns) and height (window rows) of the
@@ -65,5 +77,59 @@ void console_set_cursor(int row, int column, int cursor_visible);
 platform::Handle console_handles(int which);
 // Re-reads the ConsoleWindow from the console.
 void console_refresh_window();
+// The view's top and bottom rows, relative and 1-based, fixed at first use:
+// the top is row 1, the bottom the height console_get_size gives then.
+int console_view_top();
+int console_view_bottom();
+
+// --- the steps of one console write -------------------------------------
+
+// An inclusive rectangle in absolute coordinates.
+struct Box {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+};
+
+struct WriteContext;
+// Scrolls the view by `rows` (at least 1) rows.
+using ScrollOp = void (*)(WriteContext& ctx, int rows);
+// Puts `count` (1 to 256) characters at the cursor without moving it.
+using PutOp = bool (*)(WriteContext& ctx, const std::uint8_t* bytes, int count);
+
+// The state of one console write, made on entry and dropped at return.
+struct WriteContext {
+    ScrollOp scroll = nullptr;
+    PutOp put = nullptr;
+    // The view's rows across the whole buffer width; scrolling may move it
+    // down the buffer.
+    Box border;
+    std::int32_t cursor_x = 0;
+    std::int32_t cursor_y = 0;
+    // The ConsoleWindow as read at the start of the write.
+    Box window;
+    std::int32_t buffer_columns = 0;
+    std::int32_t buffer_rows = 0;
+    std::uint16_t attribute = 7;
+    platform::Handle output = 0;
+    // The view no longer covers the whole window (the user resized it after
+    // the first output): only the view's rows scroll, in place.
+    bool view_set = false;
+};
+
+// Builds the context of a write on the console: view, border, window, and
+// the cursor, buffer size and attribute read from the console. Only for a
+// console: the ConsoleWindow must be filled and not empty.
+WriteContext console_write_context();
+// The control-character pass over the bytes of one write.
+void console_tty(WriteContext& ctx, const std::uint8_t* bytes, std::size_t length);
+// Puts a run of characters at the cursor, wrapping at the border's right edge.
+void console_put_run(WriteContext& ctx, const std::uint8_t* bytes, int count);
+// One row segment of a run as one cell write in the write's attribute.
+bool console_put_cells(WriteContext& ctx, const std::uint8_t* bytes, int count);
+// Makes room below the view: moves the visible window down the buffer while
+// the buffer has rows below it, otherwise scrolls the text up.
+void console_scroll(WriteContext& ctx, int rows);
 
 }  // namespace pelorin::textio

@@ -1,0 +1,81 @@
+// Test fixture for everything that writes to or reads from the console: each
+// test starts with the console state, the channel table and the console's
+// operation table cleared, on a fresh in-memory console.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/console_api.h"
+#include "platform/memory_console.h"
+#include "textio/channels.h"
+#include "textio/console_output.h"
+#include "textio/status.h"
+
+namespace pelorin::platform {
+
+inline void PrintTo(const Coord& c, std::ostream* os) {
+    *os << '(' << c.x << ", " << c.y << ')';
+}
+
+inline void PrintTo(const Rect& r, std::ostream* os) {
+    *os << '{' << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << '}';
+}
+
+}  // namespace pelorin::platform
+
+namespace pelorin::textio {
+
+inline platform::Coord at(int x, int y) {
+    return platform::Coord{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
+}
+
+inline platform::Rect rect(int left, int top, int right, int bottom) {
+    return platform::Rect{static_cast<std::int16_t>(left), static_cast<std::int16_t>(top),
+                          static_cast<std::int16_t>(right), static_cast<std::int16_t>(bottom)};
+}
+
+class ConsoleTest : public ::testing::Test {
+  protected:
+    void SetUp() override { reset_all(); }
+    void TearDown() override { platform::set_console(nullptr); }
+
+    // Starts afresh on a new console of `columns` x `rows` whose window
+    // shows the top `window_rows` rows (all when 0).
+    platform::MemoryConsole& install(int columns, int rows, int window_rows = 0) {
+        reset_all();
+        console_ = std::make_unique<platform::MemoryConsole>(columns, rows, window_rows);
+        platform::set_console(console_.get());
+        return *console_;
+    }
+
+    platform::MemoryConsole& con() { return *console_; }
+
+    // The bytes straight to the engine, flags 0.
+    static void write(std::string_view bytes) { console_write_raw(bytes.data(), bytes.size(), 0); }
+
+    // Every row of the screen buffer, full width.
+    std::vector<std::string> screen() const {
+        std::vector<std::string> rows;
+        for (int y = 0; y < console_->size().y; ++y)
+            rows.push_back(console_->row_text(y));
+        return rows;
+    }
+
+  private:
+    static void reset_all() {
+        reset_console_state();
+        clear_channel_table();
+        ConsoleDeviceOps = {};
+        last_status = STATUS_OK;
+    }
+
+    std::unique_ptr<platform::MemoryConsole> console_;
+};
+
+}  // namespace pelorin::textio
