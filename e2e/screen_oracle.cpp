@@ -1,0 +1,72 @@
+// Where the engine puts the questionnaire on a console of a given size: runs
+// the dialogue in-process on an in-memory console of COLS x ROWS, with the
+// answers read from standard input as a stream, until the input ends (the
+// point where the real program would wait for more), and prints the screen
+// as UTF-8 rows (code page 437 glyphs, trailing blanks removed) followed by
+// a line "cursor COLUMN ROW" (1-based).
+//
+// Usage: pelorin_screen_oracle COLS ROWS < answers
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/program.h"
+#include "platform/cp437.h"
+#include "platform/memory_console.h"
+#include "test/test_dialogue.h"
+#include "textio/answer_input.h"
+#include "textio/channels.h"
+
+namespace {
+
+struct Ended {};
+
+[[noreturn]] void end_hook(int) { throw Ended{}; }
+
+void put_utf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace pelorin;
+    if (argc != 3) return 2;
+    const int cols = std::atoi(argv[1]);
+    const int rows = std::atoi(argv[2]);
+    platform::MemoryConsole console(cols, rows);
+    console.set_input_redirected(true);
+    platform::set_console(&console);
+    app::set_program_end_hook(end_hook);
+    // The results file goes to a scratch directory, not next to the caller's.
+    const auto scratch = std::filesystem::temp_directory_path() / "pelorin-screen-oracle";
+    std::filesystem::create_directories(scratch);
+    std::filesystem::current_path(scratch);
+    textio::clear_channel_table();
+    try {
+        typetest::run_test();
+    } catch (const Ended&) {
+    }
+    textio::close_all_files();
+    std::string out;
+    const platform::Rect w = console.window();
+    for (int r = w.top; r <= w.bottom; ++r) {
+        std::string row = console.row_text(r);
+        while (!row.empty() && (row.back() == ' ' || row.back() == '\0')) row.pop_back();
+        for (unsigned char b : row) put_utf8(out, platform::cp437_to_unicode(b));
+        out += '\n';
+    }
+    std::printf("%scursor %d %d\n", out.c_str(), console.cursor().x - w.left + 1,
+                console.cursor().y - w.top + 1);
+    return 0;
+}

@@ -1,0 +1,93 @@
+"""A real terminal for whole-program tests: a private tmux server.
+
+Each Terminal runs one command in a pane of an exact size (no status line),
+types keys into it, reads the screen and the cursor, and waits for
+conditions by polling the screen instead of sleeping for fixed times.
+"""
+
+import os
+import shlex
+import subprocess
+import tempfile
+import time
+import uuid
+
+
+class Terminal:
+    def __init__(self, command, cols=80, rows=25, env=None, cwd=None):
+        self.socket = "pelorin-" + uuid.uuid4().hex[:12]
+        self.dir = tempfile.mkdtemp(prefix="pelorin-tmux-")
+        conf = os.path.join(self.dir, "tmux.conf")
+        with open(conf, "w") as f:
+            f.write("set -g status off\nset -g remain-on-exit on\n"
+                    "set -g default-terminal xterm\nset -g escape-time 0\n"
+                    "set -g history-limit 1000\n")
+        environment = {"LANG": "C.UTF-8", "LC_ALL": "C.UTF-8", "TERM": "xterm"}
+        environment.update(env or {})
+        exports = " ".join("%s=%s" % (k, shlex.quote(v)) for k, v in environment.items())
+        shell = "cd %s && exec env %s %s" % (shlex.quote(cwd or self.dir), exports, command)
+        self.tmux("-f", conf, "new-session", "-d", "-s", "t", "-x", str(cols), "-y", str(rows),
+                  "sh", "-c", shell)
+        self.cols, self.rows = cols, rows
+
+    def tmux(self, *args, check=True):
+        return subprocess.run(["tmux", "-u", "-L", self.socket] + list(args),
+                              capture_output=True, check=check, text=True).stdout
+
+    # ---- input -------------------------------------------------------------
+    def keys(self, *keys):
+        """tmux key names (Enter, Left, BSpace, C-c, ...) typed one by one."""
+        for k in keys:
+            self.tmux("send-keys", "-t", "t", k)
+
+    def type(self, text):
+        """Literal text typed into the pane."""
+        if text:
+            self.tmux("send-keys", "-t", "t", "-l", text)
+
+    # ---- output ------------------------------------------------------------
+    def screen(self):
+        """The visible rows, trailing blanks removed."""
+        text = self.tmux("capture-pane", "-p", "-t", "t")
+        rows = text.split("\n")[:self.rows]
+        rows += [""] * (self.rows - len(rows))
+        return [r.rstrip() for r in rows]
+
+    def cursor(self):
+        """1-based (column, row) of the cursor."""
+        x, y = self.tmux("display-message", "-p", "-t", "t", "#{cursor_x} #{cursor_y}").split()
+        return int(x) + 1, int(y) + 1
+
+    def dead(self):
+        return self.tmux("display-message", "-p", "-t", "t", "#{pane_dead}").strip() == "1"
+
+    def exit_status(self):
+        s = self.tmux("display-message", "-p", "-t", "t", "#{pane_dead_status}").strip()
+        return int(s) if s else None
+
+    def pid(self):
+        return int(self.tmux("display-message", "-p", "-t", "t", "#{pane_pid}").strip())
+
+    def wait(self, condition, timeout=5.0, what="condition"):
+        """Polls until condition() is true; raises with the screen otherwise."""
+        deadline = time.monotonic() + timeout
+        while True:
+            if condition():
+                return
+            if time.monotonic() > deadline:
+                raise AssertionError("timed out waiting for %s; screen:\n%s" %
+                                     (what, "\n".join(self.screen())))
+            time.sleep(0.02)
+
+    def wait_for_text(self, text, timeout=5.0):
+        self.wait(lambda: any(text in row for row in self.screen()), timeout, repr(text))
+
+    def close(self):
+        self.tmux("kill-server", check=False)
+        subprocess.run(["rm", "-rf", self.dir], check=False)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
