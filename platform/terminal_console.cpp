@@ -102,8 +102,9 @@ void TerminalConsole::learn_geometry() {
 }
 
 // The device to ask for the cursor: standard input when it is the same
-// terminal as standard output, else the process's terminal, so that it works
-// with standard input redirected. -1 when there is none.
+// terminal as standard output, else the process's terminal when standard
+// output is that one, so that it works with standard input redirected. -1
+// when there is none.
 int TerminalConsole::query_fd() {
     if (tty_looked_up_) return tty_fd_;
     tty_looked_up_ = true;
@@ -111,15 +112,9 @@ int TerminalConsole::query_fd() {
     if (sys_.tcgetattr(options_.input_fd, &mode) == 0 &&
         same_terminal(sys_, options_.input_fd, options_.output_fd)) {
         tty_fd_ = options_.input_fd;
-        return tty_fd_;
-    }
-    const int fd = sys_.open(options_.tty_path.c_str(), O_RDWR | O_NOCTTY);
-    if (fd < 0) return -1;
-    if (same_terminal(sys_, fd, options_.output_fd)) {
-        tty_fd_ = fd;
-        tty_opened_ = true;
-    } else {
-        sys_.close(fd);
+    } else if (is_controlling_terminal(sys_, options_.output_fd)) {
+        tty_fd_ = sys_.open(options_.tty_path.c_str(), O_RDWR | O_NOCTTY);
+        tty_opened_ = tty_fd_ >= 0;
     }
     return tty_fd_;
 }

@@ -233,15 +233,30 @@ TEST_F(TerminalConsoleTest, InputOfAnotherTerminalIsNotAsked) {
 
 TEST_F(TerminalConsoleTest, NoTerminalToAskGivesTheBottomRow) {
     t.input_is_tty = false;
-    t.tty_same_terminal = false;  // the process's terminal is another one
+    t.output_is_controlling = false;  // the process's terminal is another one
     t.size = winsize{6, 20, 0, 0};
     make();
     EXPECT_EQ(info().cursor, at(0, 5));
     EXPECT_EQ(requests(), 0);
-    EXPECT_EQ(t.closed, std::vector<int>{FakeTerminal::tty_fd});
+    EXPECT_TRUE(t.opened.empty());
+    note_window_resized();
+    info();
+    EXPECT_EQ(info().cursor, at(0, 5));
+    EXPECT_EQ(requests(), 0);
+}
+
+TEST_F(TerminalConsoleTest, ProcessTerminalThatCannotBeOpenedGivesTheBottomRow) {
+    t.input_is_tty = false;
+    t.tty_openable = false;
+    t.size = winsize{6, 20, 0, 0};
+    make();
+    EXPECT_EQ(info().cursor, at(0, 5));
+    EXPECT_EQ(requests(), 0);
     note_window_resized();
     info();
     EXPECT_EQ(t.opened.size(), 1u);  // looked for once
+    console.reset();
+    EXPECT_TRUE(t.closed.empty());
 }
 
 TEST_F(TerminalConsoleTest, SilentTerminalWaitsHalfASecondOnceAndFallsBack) {

@@ -24,7 +24,7 @@ struct FakeTerminal {
     bool input_is_tty = true;
     bool input_same_terminal = true;  // fd 0 is the terminal of fd 1
     bool tty_openable = true;
-    bool tty_same_terminal = true;  // /dev/tty is the terminal of fd 1
+    bool output_is_controlling = true;  // fd 1 is the process's terminal, /dev/tty
     winsize size{24, 80, 0, 0};
     bool size_fails = false;
 
@@ -195,10 +195,29 @@ inline int fstat(int fd, struct stat* info) {
     *info = {};
     const bool tty = t.is_tty(fd);
     info->st_mode = tty ? S_IFCHR : S_IFREG;
-    const bool same = fd == 1 || (fd == 0 && t.input_same_terminal) ||
-                      (fd == FakeTerminal::tty_fd && t.tty_same_terminal);
-    info->st_rdev = tty ? (same ? 100 : 200) : 0;
+    // Opened through /dev/tty, a descriptor reports that device, not the terminal.
+    const int device = fd == FakeTerminal::tty_fd                      ? 300
+                       : fd == 1 || (fd == 0 && t.input_same_terminal) ? 100
+                                                                       : 200;
+    info->st_rdev = tty ? static_cast<dev_t>(device) : 0;
     return 0;
+}
+
+constexpr pid_t fake_session = 42;
+
+inline pid_t tcgetsid(int fd) {
+    FakeTerminal& t = *fake_terminal;
+    const bool controlling = fd == FakeTerminal::tty_fd || (fd == 1 && t.output_is_controlling) ||
+                             (fd == 0 && t.input_same_terminal && t.output_is_controlling);
+    if (!t.is_tty(fd) || !controlling) {
+        errno = ENOTTY;
+        return -1;
+    }
+    return fake_session;
+}
+
+inline pid_t getsid(pid_t) {
+    return fake_session;
 }
 
 inline std::int64_t now_ms() {
@@ -218,10 +237,20 @@ inline void watch_resize() {
 }  // namespace fake_calls
 
 inline const TerminalSys fake_sys{
-    fake_calls::read,      fake_calls::write,     fake_calls::poll,
-    fake_calls::tcgetattr, fake_calls::tcsetattr, fake_calls::get_window_size,
-    fake_calls::open,      fake_calls::close,     fake_calls::fstat,
-    fake_calls::now_ms,    fake_calls::sleep_ms,  fake_calls::watch_resize,
+    .read = fake_calls::read,
+    .write = fake_calls::write,
+    .poll = fake_calls::poll,
+    .tcgetattr = fake_calls::tcgetattr,
+    .tcsetattr = fake_calls::tcsetattr,
+    .get_window_size = fake_calls::get_window_size,
+    .open = fake_calls::open,
+    .close = fake_calls::close,
+    .fstat = fake_calls::fstat,
+    .tcgetsid = fake_calls::tcgetsid,
+    .getsid = fake_calls::getsid,
+    .now_ms = fake_calls::now_ms,
+    .sleep_ms = fake_calls::sleep_ms,
+    .watch_resize = fake_calls::watch_resize,
 };
 
 }  // namespace pelorin::platform::testing

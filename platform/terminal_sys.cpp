@@ -62,8 +62,20 @@ void real_watch_resize() {
 }
 
 const TerminalSys real_sys{
-    ::read,    ::write, ::poll,  ::tcgetattr, ::tcsetattr,   real_get_window_size,
-    real_open, ::close, ::fstat, real_now_ms, real_sleep_ms, real_watch_resize,
+    .read = ::read,
+    .write = ::write,
+    .poll = ::poll,
+    .tcgetattr = ::tcgetattr,
+    .tcsetattr = ::tcsetattr,
+    .get_window_size = real_get_window_size,
+    .open = real_open,
+    .close = ::close,
+    .fstat = ::fstat,
+    .tcgetsid = ::tcgetsid,
+    .getsid = ::getsid,
+    .now_ms = real_now_ms,
+    .sleep_ms = real_sleep_ms,
+    .watch_resize = real_watch_resize,
 };
 
 }  // namespace
@@ -105,6 +117,11 @@ bool same_terminal(const TerminalSys& sys, int a, int b) {
     struct stat second {};
     if (sys.fstat(a, &first) != 0 || sys.fstat(b, &second) != 0) return false;
     return S_ISCHR(first.st_mode) && S_ISCHR(second.st_mode) && first.st_rdev == second.st_rdev;
+}
+
+bool is_controlling_terminal(const TerminalSys& sys, int fd) {
+    const pid_t session = sys.tcgetsid(fd);
+    return session != -1 && session == sys.getsid(0);
 }
 
 }  // namespace pelorin::platform

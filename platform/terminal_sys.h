@@ -27,6 +27,8 @@ struct TerminalSys {
     int (*open)(const char* path, int flags);
     int (*close)(int fd);
     int (*fstat)(int fd, struct stat* info);
+    pid_t (*tcgetsid)(int fd);
+    pid_t (*getsid)(pid_t pid);
     // A monotonic clock in milliseconds.
     std::int64_t (*now_ms)();
     void (*sleep_ms)(std::uint32_t ms);
@@ -50,6 +52,11 @@ bool set_terminal_mode(const TerminalSys& sys, int fd, const termios& mode);
 
 // Whether both descriptors are the same terminal device.
 bool same_terminal(const TerminalSys& sys, int a, int b);
+
+// Whether `fd` is the controlling terminal of the process's session, the one
+// that /dev/tty opens. (A descriptor opened through /dev/tty reports the
+// device /dev/tty itself, so it cannot be compared with same_terminal.)
+bool is_controlling_terminal(const TerminalSys& sys, int fd);
 
 // Process-wide record of window-size changes, written from the signal handler.
 struct TerminalSignals {
