@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <thread>
 
@@ -114,6 +115,15 @@ TEST_F(TerminalPtyTest, TerminalThatNeverAnswersIsAskedOnce) {
         input = console.take_input();
     }
     EXPECT_EQ(input, "k");
+}
+
+TEST(TerminalSignals, WindowChangeIsRecordedOnce) {
+    reset_terminal_signals();
+    real_terminal_sys().watch_resize();
+    ASSERT_EQ(::raise(SIGWINCH), 0);
+    ::signal(SIGWINCH, SIG_DFL);
+    EXPECT_TRUE(take_window_resized());
+    EXPECT_FALSE(take_window_resized());
 }
 
 }  // namespace
