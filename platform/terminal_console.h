@@ -1,0 +1,117 @@
+// The console on a POSIX terminal. The screen buffer is the terminal window:
+// the buffer is as large as the window, so scrolling moves text up inside it.
+// The cursor is learnt from the terminal once (and again after the window
+// changes size) and tracked here otherwise. Cells show the glyphs of code
+// page 437; no colour is ever set. Drawing is held back and reaches the
+// terminal in one write when the program next waits or ends.
+//
+// When standard output is no terminal, or the terminal is not known to take
+// escape sequences (TERM unset or "dumb"), it is no console: the only output
+// is write_file's, byte for byte.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/console_api.h"
+#include "platform/terminal_screen.h"
+#include "platform/terminal_sys.h"
+#include "platform/terminal_vt.h"
+
+namespace pelorin::platform {
+
+struct TerminalOptions {
+    std::string term;   // the TERM variable, empty when unset
+    bool utf8 = false;  // the user's locale encodes characters in UTF-8
+    int input_fd = 0;
+    int output_fd = 1;
+    std::string tty_path = "/dev/tty";
+
+    static TerminalOptions from_environment();
+};
+
+// Whether the locale the user chose (LC_ALL, LC_CTYPE, LANG) is UTF-8. The
+// program's own locale is left as it is.
+bool locale_is_utf8();
+
+class TerminalConsole final : public ConsoleApi {
+  public:
+    static constexpr Handle input_handle = 1;
+    static constexpr Handle output_handle = 2;
+    // How long the terminal has to answer the cursor-position request.
+    static constexpr int reply_wait_ms = 500;
+    // A cursor report begun in the input is taken as keys when its rest has
+    // not come after this long.
+    static constexpr int reply_gap_ms = 50;
+    // Held drawing beyond this goes out at once.
+    static constexpr std::size_t held_output_limit = 64 * 1024;
+
+    TerminalConsole(const TerminalSys& sys, TerminalOptions options);
+    ~TerminalConsole() override;
+    TerminalConsole(const TerminalConsole&) = delete;
+    TerminalConsole& operator=(const TerminalConsole&) = delete;
+
+    Handle std_handle(StdHandle which) override;
+    bool get_mode(Handle h, std::uint32_t& mode) override;
+    bool set_mode(Handle h, std::uint32_t mode) override;
+    bool screen_buffer_info(Handle h, ScreenBufferInfo& info) override;
+    bool write_cells(Handle h, const CharCell* cells, int count, Coord at) override;
+    bool scroll(Handle h, Rect source, Coord dest, CharCell fill) override;
+    bool fill_attribute(Handle h, std::uint16_t attributes, int count, Coord at) override;
+    bool fill_character(Handle h, std::uint8_t ch, int count, Coord at) override;
+    bool set_cursor_position(Handle h, Coord pos) override;
+    bool set_window(Handle h, bool absolute, Rect window) override;
+    bool get_cursor_info(Handle h, CursorInfo& info) override;
+    bool set_cursor_info(Handle h, const CursorInfo& info) override;
+    bool write_file(Handle h, const void* bytes, std::uint32_t count,
+                    std::uint32_t& written) override;
+    bool peek_input(Handle h, InputEvent& event, std::uint32_t& count) override;
+    bool read_input(Handle h, InputEvent& event, std::uint32_t& count) override;
+    std::uint32_t map_virtual_key_char(std::uint32_t virtual_key) override;
+    bool set_ctrl_handler(CtrlHandler handler, bool add) override;
+    void beep(std::uint32_t frequency_hz, std::uint32_t duration_ms) override;
+    void sleep(std::uint32_t ms) override;
+    void flush() override;
+
+    // The program's end: what is held goes out, with the cursor shown.
+    void flush_at_end();
+    // Reads, without waiting, what the terminal has sent since.
+    void poll_input();
+    // The bytes read from the terminal that were no cursor report: keys
+    // typed ahead, for the key decoder.
+    std::string take_input();
+    CtrlHandler ctrl_handler() const { return ctrl_handler_; }
+
+  private:
+    bool is_console();
+    bool ready();
+    bool drawable(Handle h, Coord at);
+    void learn_geometry();
+    bool ask_cursor_position(Coord& at);
+    bool wait_for_report(int fd);
+    void take_bytes(const char* bytes, std::size_t count);
+    int query_fd();
+    void send(bool settle);
+    void limit_held_output();
+
+    const TerminalSys& sys_;
+    TerminalOptions options_;
+    TerminalScreen screen_;
+    enum class Kind { unknown, console, stream };
+    Kind kind_ = Kind::unknown;
+    bool resize_watched_ = false;
+    bool geometry_known_ = false;
+    // The terminal once let the request go unanswered: it is not asked again.
+    bool reply_missed_ = false;
+    // Its answer may still come, and must not be taken for keys.
+    bool late_reply_expected_ = false;
+    bool tty_looked_up_ = false;
+    bool tty_opened_ = false;
+    int tty_fd_ = -1;
+    vt::CursorReportScanner scanner_;
+    std::string input_;
+    std::int64_t last_input_ms_ = 0;
+    CtrlHandler ctrl_handler_ = nullptr;
+};
+
+}  // namespace pelorin::platform

@@ -1,0 +1,256 @@
+// A scripted stand-in for the system calls of the terminal console: a
+// terminal on descriptors 0 and 1 (and 5, when /dev/tty is opened), a clock
+// that moves only when a call waits, and scripts of failures.
+#pragma once
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/terminal_sys.h"
+
+namespace pelorin::platform::testing {
+
+struct FakeTerminal {
+    static constexpr int tty_fd = 5;
+
+    // --- what the descriptors are ---
+    bool output_is_tty = true;
+    bool input_is_tty = true;
+    bool input_same_terminal = true;  // fd 0 is the terminal of fd 1
+    bool tty_openable = true;
+    bool output_is_controlling = true;  // fd 1 is the process's terminal, /dev/tty
+    winsize size{24, 80, 0, 0};
+    bool size_fails = false;
+
+    // --- scripts ---
+    // Bytes the terminal sends, each readable from `at_ms` on.
+    struct Chunk {
+        std::int64_t at_ms;
+        std::string bytes;
+    };
+    std::deque<Chunk> incoming;
+    // Each entry is used by one write call: a positive number accepts at
+    // most that many bytes, a negative one fails with that errno (-EINTR).
+    std::deque<int> write_script;
+    std::deque<int> read_errors;  // errno values for the next reads
+    std::deque<int> poll_errors;
+    bool tcsetattr_fails = false;
+
+    // --- what happened ---
+    std::int64_t now = 1000;
+    struct Write {
+        int fd;
+        std::string bytes;
+    };
+    std::vector<Write> writes;  // every successful write call
+    std::map<int, termios> modes;
+    std::vector<std::pair<int, tcflag_t>> mode_changes;  // fd, c_lflag set
+    std::vector<std::string> opened;
+    std::vector<int> closed;
+    std::vector<std::uint32_t> sleeps;
+    int watch_calls = 0;
+    // The order of visible events: "write", "sleep".
+    std::vector<std::string> events;
+
+    FakeTerminal() {
+        termios cooked{};
+        cooked.c_lflag = ICANON | ECHO | ISIG;
+        cooked.c_cc[VMIN] = 1;
+        modes[0] = modes[1] = modes[tty_fd] = cooked;
+    }
+
+    // Every byte written to `fd`, in order.
+    std::string written(int fd = 1) const {
+        std::string all;
+        for (const Write& w : writes)
+            if (w.fd == fd) all += w.bytes;
+        return all;
+    }
+    int write_calls(int fd = 1) const {
+        int n = 0;
+        for (const Write& w : writes)
+            n += w.fd == fd ? 1 : 0;
+        return n;
+    }
+    // Readable bytes sent by the terminal at the present time.
+    void answer(const std::string& bytes, std::int64_t delay_ms = 0) {
+        incoming.push_back(Chunk{now + delay_ms, bytes});
+    }
+
+    bool is_tty(int fd) const {
+        if (fd == 1) return output_is_tty;
+        if (fd == 0) return input_is_tty;
+        return fd == tty_fd;
+    }
+};
+
+inline FakeTerminal* fake_terminal = nullptr;
+
+namespace fake_calls {
+
+inline ssize_t read(int fd, void* buffer, std::size_t count) {
+    FakeTerminal& t = *fake_terminal;
+    if (!t.read_errors.empty()) {
+        errno = t.read_errors.front();
+        t.read_errors.pop_front();
+        return -1;
+    }
+    if (!t.is_tty(fd) || t.incoming.empty() || t.incoming.front().at_ms > t.now) return 0;
+    std::string& bytes = t.incoming.front().bytes;
+    const std::size_t n = std::min(count, bytes.size());
+    std::memcpy(buffer, bytes.data(), n);
+    bytes.erase(0, n);
+    if (bytes.empty()) t.incoming.pop_front();
+    return static_cast<ssize_t>(n);
+}
+
+inline ssize_t write(int fd, const void* bytes, std::size_t count) {
+    FakeTerminal& t = *fake_terminal;
+    std::size_t n = count;
+    if (!t.write_script.empty()) {
+        const int step = t.write_script.front();
+        t.write_script.pop_front();
+        if (step < 0) {
+            errno = -step;
+            return -1;
+        }
+        n = std::min(n, static_cast<std::size_t>(step));
+    }
+    t.writes.push_back({fd, std::string(static_cast<const char*>(bytes), n)});
+    t.events.push_back("write");
+    return static_cast<ssize_t>(n);
+}
+
+inline int poll(pollfd* fds, nfds_t, int timeout_ms) {
+    FakeTerminal& t = *fake_terminal;
+    if (!t.poll_errors.empty()) {
+        errno = t.poll_errors.front();
+        t.poll_errors.pop_front();
+        return -1;
+    }
+    fds[0].revents = 0;
+    if (!t.incoming.empty() && t.incoming.front().at_ms <= t.now + timeout_ms) {
+        t.now = std::max(t.now, t.incoming.front().at_ms);
+        fds[0].revents = POLLIN;
+        return 1;
+    }
+    t.now += timeout_ms;
+    return 0;
+}
+
+inline int tcgetattr(int fd, termios* mode) {
+    FakeTerminal& t = *fake_terminal;
+    if (!t.is_tty(fd)) {
+        errno = ENOTTY;
+        return -1;
+    }
+    *mode = t.modes[fd];
+    return 0;
+}
+
+inline int tcsetattr(int fd, int, const termios* mode) {
+    FakeTerminal& t = *fake_terminal;
+    if (!t.is_tty(fd) || t.tcsetattr_fails) {
+        errno = t.tcsetattr_fails ? EIO : ENOTTY;
+        return -1;
+    }
+    t.modes[fd] = *mode;
+    t.mode_changes.emplace_back(fd, mode->c_lflag);
+    return 0;
+}
+
+inline int get_window_size(int fd, winsize* size) {
+    FakeTerminal& t = *fake_terminal;
+    if (!t.is_tty(fd) || t.size_fails) {
+        errno = ENOTTY;
+        return -1;
+    }
+    *size = t.size;
+    return 0;
+}
+
+inline int open(const char* path, int) {
+    FakeTerminal& t = *fake_terminal;
+    t.opened.emplace_back(path);
+    if (!t.tty_openable) {
+        errno = ENXIO;
+        return -1;
+    }
+    return FakeTerminal::tty_fd;
+}
+
+inline int close(int fd) {
+    fake_terminal->closed.push_back(fd);
+    return 0;
+}
+
+inline int fstat(int fd, struct stat* info) {
+    FakeTerminal& t = *fake_terminal;
+    *info = {};
+    const bool tty = t.is_tty(fd);
+    info->st_mode = tty ? S_IFCHR : S_IFREG;
+    // Opened through /dev/tty, a descriptor reports that device, not the terminal.
+    const int device = fd == FakeTerminal::tty_fd                      ? 300
+                       : fd == 1 || (fd == 0 && t.input_same_terminal) ? 100
+                                                                       : 200;
+    info->st_rdev = tty ? static_cast<dev_t>(device) : 0;
+    return 0;
+}
+
+constexpr pid_t fake_session = 42;
+
+inline pid_t tcgetsid(int fd) {
+    FakeTerminal& t = *fake_terminal;
+    const bool controlling = fd == FakeTerminal::tty_fd || (fd == 1 && t.output_is_controlling) ||
+                             (fd == 0 && t.input_same_terminal && t.output_is_controlling);
+    if (!t.is_tty(fd) || !controlling) {
+        errno = ENOTTY;
+        return -1;
+    }
+    return fake_session;
+}
+
+inline pid_t getsid(pid_t) {
+    return fake_session;
+}
+
+inline std::int64_t now_ms() {
+    return fake_terminal->now;
+}
+
+inline void sleep_ms(std::uint32_t ms) {
+    fake_terminal->sleeps.push_back(ms);
+    fake_terminal->events.push_back("sleep");
+    fake_terminal->now += ms;
+}
+
+inline void watch_resize() {
+    ++fake_terminal->watch_calls;
+}
+
+}  // namespace fake_calls
+
+inline const TerminalSys fake_sys{
+    .read = fake_calls::read,
+    .write = fake_calls::write,
+    .poll = fake_calls::poll,
+    .tcgetattr = fake_calls::tcgetattr,
+    .tcsetattr = fake_calls::tcsetattr,
+    .get_window_size = fake_calls::get_window_size,
+    .open = fake_calls::open,
+    .close = fake_calls::close,
+    .fstat = fake_calls::fstat,
+    .tcgetsid = fake_calls::tcgetsid,
+    .getsid = fake_calls::getsid,
+    .now_ms = fake_calls::now_ms,
+    .sleep_ms = fake_calls::sleep_ms,
+    .watch_resize = fake_calls::watch_resize,
+};
+
+}  // namespace pelorin::platform::testing

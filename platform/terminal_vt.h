@@ -1,0 +1,73 @@
+// The escape sequences of VT100-compatible terminals (xterm and its kin), as
+// small functions that append to an output buffer, and the scanner that picks
+// the terminal's cursor-position report out of the input bytes.
+//
+// Rows and columns passed here are 0-based; the sequences carry them 1-based.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/console_api.h"
+
+namespace pelorin::platform::vt {
+
+inline constexpr char esc = '\x1b';
+
+// CUP: to (row, col) on the screen.
+void move_to(std::string& out, int row, int col);
+// CUU, CUD, CUF, CUB by n > 0; they stop at the screen's edges.
+void cursor_up(std::string& out, int n);
+void cursor_down(std::string& out, int n);
+void cursor_forward(std::string& out, int n);
+void cursor_back(std::string& out, int n);
+// DECTCEM.
+void show_cursor(std::string& out, bool visible);
+// DECSTBM with the rows top to bottom, inclusive. Like its reset, it puts
+// the cursor at the top-left corner of the screen.
+void set_scroll_region(std::string& out, int top, int bottom);
+void reset_scroll_region(std::string& out);
+// ECH: n cells blank from the cursor on; the cursor stays.
+void erase_chars(std::string& out, int n);
+// EL 0: blank from the cursor to the end of its row; the cursor stays.
+void erase_line_right(std::string& out);
+void bell(std::string& out);
+// DSR 6: the terminal answers with ESC [ row ; col R.
+void request_cursor_position(std::string& out);
+
+// The shortest bytes that take the cursor from `from` to `to`, both on the
+// screen: carriage return, backspaces, the relative moves, or CUP. No byte
+// that could scroll is ever chosen.
+void move_cursor(std::string& out, Coord from, Coord to);
+
+// The glyph of code page 437 that a cell holding `byte` shows: UTF-8 when
+// the terminal takes it, else printable ASCII as it is and '?' for the rest.
+void put_glyph(std::string& out, std::uint8_t byte, bool utf8);
+
+// Picks ESC [ row ; col R out of a stream of input bytes that may hold
+// typed keys around it. Fed one byte at a time; bytes that turn out not to
+// belong to a report are handed on as input, in order.
+class CursorReportScanner {
+  public:
+    // Returns true when `byte` completed a report (then row() and column(),
+    // 1-based as sent); otherwise any bytes now known to be input are
+    // appended to `input`.
+    bool feed(std::uint8_t byte, std::string& input);
+    // Hands on a report begun but not finished, as input.
+    void release(std::string& input);
+    bool holding() const { return !held_.empty(); }
+    int row() const { return row_; }
+    int column() const { return column_; }
+
+  private:
+    enum class State { ground, escape, row, column };
+    bool take_digit(std::uint8_t byte, int& value);
+
+    State state_ = State::ground;
+    std::string held_;
+    int digits_ = 0;
+    int row_ = 0;
+    int column_ = 0;
+};
+
+}  // namespace pelorin::platform::vt
