@@ -303,8 +303,7 @@ std::uint8_t key_event_char(PcKey key, std::uint32_t modifiers) {
 
 DecodedKeys KeyDecoder::feed(std::uint8_t byte, std::uint64_t now_ms) {
     DecodedKeys out;
-    if (waiting_for_time() && now_ms >= last_ms_ && now_ms - last_ms_ >= escape_timeout_ms)
-        settle(out);
+    if (timed_out(now_ms)) settle(out);
     last_ms_ = now_ms;
     switch (mode_) {
         case Mode::ground:
@@ -328,14 +327,18 @@ DecodedKeys KeyDecoder::feed(std::uint8_t byte, std::uint64_t now_ms) {
 
 DecodedKeys KeyDecoder::tick(std::uint64_t now_ms) {
     DecodedKeys out;
-    if (waiting_for_time() && now_ms >= last_ms_ && now_ms - last_ms_ >= escape_timeout_ms)
-        settle(out);
+    if (timed_out(now_ms)) settle(out);
     return out;
 }
 
 std::optional<std::uint64_t> KeyDecoder::deadline() const {
     if (!waiting_for_time()) return std::nullopt;
     return last_ms_ + escape_timeout_ms;
+}
+
+// A clock that goes backwards settles nothing.
+bool KeyDecoder::timed_out(std::uint64_t now_ms) const {
+    return waiting_for_time() && now_ms >= last_ms_ && now_ms - last_ms_ >= escape_timeout_ms;
 }
 
 bool KeyDecoder::waiting_for_time() const {

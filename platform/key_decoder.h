@@ -89,6 +89,7 @@ class KeyDecoder {
     };
 
     bool waiting_for_time() const;
+    bool timed_out(std::uint64_t now_ms) const;
     void settle(DecodedKeys& out);
     void ground(std::uint8_t byte, bool alt, DecodedKeys& out);
     void after_escape(std::uint8_t byte, DecodedKeys& out);

@@ -334,6 +334,7 @@ TEST(KeyDecoderMalformed, UnknownSequencesAreSwallowedWhole) {
         "\x1b[M\x1b[A",                     // X10 mouse report whose bytes look like a key
         "\x1b[1;1;1;1;1;1;1;1;1;1;1;1;1A",  // too long for any key
         "\x1b[1111111111111111111111111111~",
+        "\x1b[11111111111111111;5A",  // too long, with a tail that looks like a key
         "\x1bO[",
         "\x1b[[Z",  // not a linux console function key
         "\x1bOz",
