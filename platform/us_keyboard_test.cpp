@@ -72,13 +72,15 @@ TEST(UsKeyboard, FunctionAndKeypadKeys) {
     EXPECT_EQ(us_keys::keypad_digit(5), (PcKey{0x65, 0x4C}));
     EXPECT_EQ(us_keys::keypad_digit(9), (PcKey{0x69, 0x49}));
     for (int d = 0; d <= 9; ++d)
-        EXPECT_EQ(us_vk_to_char(us_keys::keypad_digit(d).virtual_key), '0' + d) << d;
+        EXPECT_EQ(us_vk_to_char(us_keys::keypad_digit(d).virtual_key),
+                  static_cast<std::uint32_t>('0' + d))
+            << d;
     // The grey keys share their scan codes with the keypad keys.
     EXPECT_EQ(us_keys::home.scan_code, us_keys::keypad_digit(7).scan_code);
     EXPECT_EQ(us_keys::del.scan_code, us_keys::keypad_decimal.scan_code);
     EXPECT_TRUE(us_keys::left.enhanced);
     EXPECT_FALSE(us_keys::keypad_digit(4).enhanced);
-    EXPECT_EQ(us_vk_to_char(us_keys::keypad_divide.virtual_key), '/');
+    EXPECT_EQ(us_vk_to_char(us_keys::keypad_divide.virtual_key), std::uint32_t{'/'});
     EXPECT_EQ(us_vk_to_char(us_keys::enter.virtual_key), 13u);
 }
 
