@@ -1,7 +1,7 @@
 // Where the engine puts the questionnaire on a console of a given size: runs
 // the dialogue in-process on an in-memory console of COLS x ROWS, with the
-// answers read from standard input as a stream, until the input ends (the
-// point where the real program would wait for more), and prints the screen
+// answers read from standard input as a stream, until it needs a byte beyond
+// the input (where the real program would wait for more), and prints the screen
 // as UTF-8 rows (code page 437 glyphs, trailing blanks removed) followed by
 // a line "cursor COLUMN ROW" (1-based).
 //
@@ -23,6 +23,13 @@ namespace {
 struct Ended {};
 
 [[noreturn]] void end_hook(int) { throw Ended{}; }
+
+// The real program would block here: stop with the screen as it is.
+int read_or_stop(void*) {
+    const int c = std::getchar();
+    if (c == EOF) throw Ended{};
+    return c;
+}
 
 void put_utf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -53,6 +60,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(scratch);
     std::filesystem::current_path(scratch);
     textio::clear_channel_table();
+    textio::set_stdin_source(textio::StdinSource{read_or_stop, nullptr});
     try {
         typetest::run_test();
     } catch (const Ended&) {

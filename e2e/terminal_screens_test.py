@@ -40,8 +40,10 @@ def oracle(cols, rows, data):
 class Screens(unittest.TestCase):
     maxDiff = None
 
-    def run_steps(self, cols, rows, steps):
-        """Feeds the steps one by one; after each the screen must match."""
+    def run_steps(self, cols, rows, steps, last):
+        """Feeds the steps one by one; after each the screen must match.
+        Then `last` ends the program (it prints nothing more: answers read
+        as a stream are not echoed). Returns the screen before that."""
         with tempfile.TemporaryDirectory(prefix="pelorin-screens-") as d:
             fifo = os.path.join(d, "answers")
             os.mkfifo(fifo)
@@ -52,8 +54,12 @@ class Screens(unittest.TestCase):
                         writer.write(step)
                         fed += step
                         self.expect_screen(term, cols, rows, fed)
+                    screen = term.screen()
+                    writer.write(last)
                 term.wait(term.dead, what="the program to end")
-                return term.screen()
+                self.assertEqual(term.exit_status(), 0)
+                self.assertTrue(os.path.exists(os.path.join(d, "RESULTS.TXT")))
+                return screen
 
     def expect_screen(self, term, cols, rows, fed):
         want_screen, want_cursor = oracle(cols, rows, fed)
@@ -68,8 +74,8 @@ class Screens(unittest.TestCase):
 
     def whole_test(self, cols, rows):
         steps = [b"", b"ok\n", b"ILE\n", b"80\n"]
-        steps += [b"y\n"] * 5 + [b"n\n", b"p\n", b"y\n"] + [b"n\n"] * 48 + [b"nope\n", b"ok\n"]
-        return self.run_steps(cols, rows, steps)
+        steps += [b"y\n"] * 5 + [b"n\n", b"p\n", b"y\n"] + [b"n\n"] * 48 + [b"nope\n"]
+        return self.run_steps(cols, rows, steps, b"ok\n")
 
     def test_80_by_25(self):
         self.whole_test(80, 25)
@@ -77,13 +83,13 @@ class Screens(unittest.TestCase):
     def test_40_by_12(self):
         final = self.whole_test(40, 12)
         # Statements longer than the width wrap character by character.
-        self.assertIn("The more the type has a large number, t", final)
-        self.assertIn("he more it's probable for you.", final)
+        self.assertIn("The more the type has a large number, th", final)
+        self.assertIn("e more it's probable for you.", final)
 
     def test_hint_exactly_as_wide_as_the_window(self):
-        # Every hint line fills its row to the last cell, so each leaves an
-        # empty row before the next output and ends on the bottom row with
-        # the scroll kept pending.
+        # Every hint line fills its row to the last cell: the scroll that
+        # its last character would cause waits for the next output, and the
+        # line end after it then leaves one empty row.
         cols = len(HINT)
         steps = [b"ok\nILE\n80\n", b"y\n", b"y\n"]
         with tempfile.TemporaryDirectory() as d:
@@ -97,9 +103,8 @@ class Screens(unittest.TestCase):
                         fed += step
                         self.expect_screen(term, cols, 10, fed)
                     screen = term.screen()
-                    self.assertEqual(screen[-1], HINT)
-                    self.assertEqual(term.cursor(), (cols, 10))
-                    self.assertEqual(screen[-2], "")
+                    self.assertEqual(screen[-3:], [HINT, "", ""])
+                    self.assertEqual(term.cursor(), (1, 10))
 
 
 if __name__ == "__main__":
