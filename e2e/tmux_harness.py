@@ -3,6 +3,11 @@
 Each Terminal runs one command in a pane of an exact size (no status line),
 types keys into it, reads the screen and the cursor, and waits for
 conditions by polling the screen instead of sleeping for fixed times.
+
+The command runs under a shell that writes its exit status to a file when
+it ends: tmux may take seconds to reap a pane's process, the file is there
+at once. (Ctrl+C and Ctrl+Z reach that shell too; tests of those run the
+program through `exec`, see `exec_program`.)
 """
 
 import os
@@ -14,7 +19,7 @@ import uuid
 
 
 class Terminal:
-    def __init__(self, command, cols=80, rows=25, env=None, cwd=None):
+    def __init__(self, command, cols=80, rows=25, env=None, cwd=None, exec_program=False):
         self.socket = "pelorin-" + uuid.uuid4().hex[:12]
         self.dir = tempfile.mkdtemp(prefix="pelorin-tmux-")
         conf = os.path.join(self.dir, "tmux.conf")
@@ -25,7 +30,11 @@ class Terminal:
         environment = {"LANG": "C.UTF-8", "LC_ALL": "C.UTF-8", "TERM": "xterm"}
         environment.update(env or {})
         exports = " ".join("%s=%s" % (k, shlex.quote(v)) for k, v in environment.items())
-        shell = "cd %s && exec env %s %s" % (shlex.quote(cwd or self.dir), exports, command)
+        self.status_file = os.path.join(self.dir, "exit-status")
+        run = "exec env %s %s" % (exports, command)
+        if not exec_program:
+            run = "env %s %s; echo $? > %s" % (exports, command, shlex.quote(self.status_file))
+        shell = "cd %s && %s" % (shlex.quote(cwd or self.dir), run)
         self.tmux("-f", conf, "new-session", "-d", "-s", "t", "-x", str(cols), "-y", str(rows),
                   "sh", "-c", shell)
         self.cols, self.rows = cols, rows
@@ -59,11 +68,21 @@ class Terminal:
         return int(x) + 1, int(y) + 1
 
     def dead(self):
-        return self.tmux("display-message", "-p", "-t", "t", "#{pane_dead}").strip() == "1"
+        """The program has ended and its exit status is known."""
+        return self.exit_status() is not None
 
     def exit_status(self):
-        s = self.tmux("display-message", "-p", "-t", "t", "#{pane_dead_status}").strip()
-        return int(s) if s else None
+        """The program's exit status (128 + n after signal n), or None."""
+        try:
+            with open(self.status_file) as f:
+                text = f.read().strip()
+        except FileNotFoundError:
+            text = ""
+        if not text:
+            s = self.tmux("display-message", "-p", "-t", "t", "#{pane_dead_status}").strip()
+            text = s if self.tmux("display-message", "-p", "-t", "t",
+                                  "#{pane_dead}").strip() == "1" else ""
+        return int(text) if text else None
 
     def pid(self):
         return int(self.tmux("display-message", "-p", "-t", "t", "#{pane_pid}").strip())
