@@ -8,6 +8,8 @@
 #include "platform/memory_console.h"
 #include "textio/channels.h"
 #include "textio/console_output.h"
+#include "textio/console_test_support.h"
+#include "textio/key_reader.h"
 #include "textio/print.h"
 #include "textio/status.h"
 
@@ -154,6 +156,88 @@ TEST_F(StreamInput, TheFirstReadSetsUpTheConsoleChannel) {
     EXPECT_EQ(ch.access, ACCESS_READ_WRITE);
     EXPECT_EQ(ch.width, 80u) << "no console: the default width";
     EXPECT_NE(ConsoleDeviceOps.read, nullptr);
+}
+
+}  // namespace
+}  // namespace pelorin::textio
+
+namespace pelorin::textio {
+namespace {
+
+// Standard input is the console: lines come from the line editor.
+class ConsoleInput : public ConsoleTest {
+  protected:
+    void SetUp() override {
+        ConsoleTest::SetUp();
+        reset_input_context();
+        reset_key_reader();
+    }
+    void TearDown() override {
+        reset_key_reader();
+        reset_input_context();
+        ConsoleTest::TearDown();
+    }
+    void type(const std::string& text) {
+        for (char c : text) {
+            platform::KeyEvent k;
+            k.ch = static_cast<std::uint8_t>(c);
+            con().push_key(k);
+        }
+    }
+    std::string row(int r) {
+        std::string s = con().window_row(r);
+        while (!s.empty() && s.back() == ' ')
+            s.pop_back();
+        return s;
+    }
+};
+
+TEST_F(ConsoleInput, FirstFieldOfTheEditedLine) {
+    install(40, 10);
+    type("  y, n\r\"a, b\" c\rok\t\r\r");
+    EXPECT_EQ(read_input_field(), "y");
+    EXPECT_EQ(read_input_field(), "a, b") << "the rest of a console line is dropped";
+    EXPECT_EQ(read_input_field(), "ok" + std::string(6, ' ')) << "Tab inserts blanks";
+    EXPECT_EQ(read_input_field(), "");
+    EXPECT_EQ(last_status, STATUS_OK);
+    EXPECT_EQ(row(1), "  y, n");
+    EXPECT_EQ(row(2), "\"a, b\" c");
+    EXPECT_EQ(row(4), "") << "an empty line still gets its line end";
+    EXPECT_EQ(con().cursor(), at(0, 4));
+}
+
+TEST_F(ConsoleInput, LongLinesAndHighBytes) {
+    install(80, 25, 10);
+    // Typed in bursts the key queue can hold (it keeps at most 511 codes).
+    std::string keys = std::string(5000, 'x') + "\r" + "\xff" + "\r";
+    con().on_sleep = [&](platform::MemoryConsole&) {
+        type(keys.substr(0, 400));
+        keys.erase(0, 400);
+    };
+    EXPECT_EQ(read_input_field(), std::string(4096, 'x'));
+    EXPECT_EQ(read_input_field(), "\xff");
+}
+
+TEST_F(ConsoleInput, AdjustWriteCarriesOutAPendingScrollBeforeTheEcho) {
+    install(10, 3);
+    con().set_cursor(at(0, 2));
+    write("0123456789");  // ends in the last cell: the scroll waits
+    ASSERT_TRUE(console_state.scroll_pending);
+    type("ab\r");
+    EXPECT_EQ(read_input_field(), "ab");
+    EXPECT_EQ(row(1), "0123456789");
+    EXPECT_EQ(row(2), "ab");
+    EXPECT_EQ(row(3), "");
+    EXPECT_EQ(con().cursor(), at(0, 2));
+}
+
+TEST_F(ConsoleInput, EachCallChoosesItsMode) {
+    install(20, 5);
+    type("typed\r");
+    EXPECT_EQ(read_input_field(), "typed");
+    con().set_input_redirected(true);
+    EXPECT_EQ(read_input_field(), "") << "redirected now: the stream has nothing";
+    EXPECT_TRUE(input_exhausted());
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ const platform::KeyEvent TAB = char_key('\t');
 const platform::KeyEvent ESC = char_key('\x1b');
 
 class LineEditor : public ConsoleTest {
-protected:
+  protected:
     void SetUp() override {
         ConsoleTest::SetUp();
         reset_key_reader();
@@ -52,10 +52,12 @@ protected:
         ConsoleTest::TearDown();
     }
     void type(const std::string& text) {
-        for (char c : text) con().push_key(char_key(c));
+        for (char c : text)
+            con().push_key(char_key(c));
     }
     void press(const platform::KeyEvent& k, int times = 1) {
-        for (int i = 0; i < times; ++i) con().push_key(k);
+        for (int i = 0; i < times; ++i)
+            con().push_key(k);
     }
     std::string read_line() {
         std::optional<Text> line = read_console_line();
@@ -65,7 +67,8 @@ protected:
     // Row r (1-based) of the window, trailing blanks removed.
     std::string row(int r) {
         std::string s = con().window_row(r);
-        while (!s.empty() && s.back() == ' ') s.pop_back();
+        while (!s.empty() && s.back() == ' ')
+            s.pop_back();
         return s;
     }
     platform::Coord cursor() { return con().cursor(); }
@@ -161,7 +164,7 @@ TEST_F(LineEditor, UpAndDownMoveByOneRowOfTheLine) {
     press(RIGHT, 90);
     press(UP);  // pos 90 -> 10
     type("X");
-    press(UP);  // pos 11 < 80: nothing
+    press(UP);    // pos 11 < 80: nothing
     press(DOWN);  // pos 11 -> 91
     type("Y");
     press(DOWN);  // 92 + 80 > 102: nothing
@@ -254,7 +257,8 @@ TEST_F(LineEditor, WaitsForKeysIn25MsSteps) {
     };
     EXPECT_EQ(read_line(), "z");
     ASSERT_GE(con().sleeps().size(), 5u);
-    for (std::uint32_t ms : con().sleeps()) EXPECT_EQ(ms, 25u);
+    for (std::uint32_t ms : con().sleeps())
+        EXPECT_EQ(ms, 25u);
 }
 
 TEST(CursorArithmetic, AdvancePositionWrapsBothWays) {
