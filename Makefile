@@ -31,9 +31,11 @@ fuzz:
 
 bench:
 	@sh tools/ensure-deps.sh base bench
-	cmake --preset release
-	cmake --build --preset release -j$(JOBS) --target pelorin
-	python3 bench/scripted_run.py --program build/release/pelorin
+	cmake --preset bench
+	cmake --build --preset bench -j$(JOBS) --target pelorin pelorin_bench
+	./build/bench/bench/pelorin_bench
+	python3 bench/scripted_run.py --program build/bench/pelorin
+	python3 bench/terminal_bytes.py --program build/bench/pelorin
 
 clean:
 	rm -rf build

@@ -12,7 +12,7 @@ for profile in "${@:-base}"; do
         base) for p in build-essential cmake libgtest-dev python3 tmux util-linux groff-base man-db dpkg-dev; do want "$p"; done ;;
         fuzz) for p in clang libclang-rt-dev; do want "$p"; done ;;
         windows) for p in g++-mingw-w64-x86-64 wine64 tmux; do want "$p"; done ;;
-        bench) for p in libbenchmark-dev hyperfine libreadline-dev libedit-dev; do want "$p"; done ;;
+        bench) for p in libbenchmark-dev libreadline-dev libedit-dev strace; do want "$p"; done ;;
         *) echo "ensure-deps: unknown profile $profile" >&2; exit 2 ;;
     esac
 done
