@@ -236,6 +236,7 @@ TEST_F(ConsoleInput, EachCallChoosesItsMode) {
     type("typed\r");
     EXPECT_EQ(read_input_field(), "typed");
     con().set_input_redirected(true);
+    set_stdin_source(StdinSource{[](void*) { return -1; }, nullptr});
     EXPECT_EQ(read_input_field(), "") << "redirected now: the stream has nothing";
     EXPECT_TRUE(input_exhausted());
 }

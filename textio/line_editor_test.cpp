@@ -170,8 +170,8 @@ TEST_F(LineEditor, UpAndDownMoveByOneRowOfTheLine) {
     press(DOWN);  // 92 + 80 > 102: nothing
     press(ENTER);
     std::string want = line;
-    want.insert(10, "X");
-    want.insert(91, "Y");
+    want.insert(want.begin() + 10, 'X');
+    want.insert(want.begin() + 91, 'Y');
     EXPECT_EQ(read_line(), want);
     EXPECT_EQ(row(1), want.substr(0, 80));
     EXPECT_EQ(row(2), want.substr(80));

@@ -118,7 +118,9 @@ TEST(FormatSingle, EveryHundredthFromATenthToOneHundredComesBackAsItsDecimal) {
         }
         const auto v = static_cast<float>(n / 100.0);
         ASSERT_EQ(format_str_single(v), expected) << n;
-        ASSERT_EQ(format_print_single(v), std::string(" ").append(expected)) << n;
+        std::string print_form(1, ' ');
+        print_form += expected;
+        ASSERT_EQ(format_print_single(v), print_form) << n;
     }
 }
 
