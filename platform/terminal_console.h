@@ -147,6 +147,8 @@ class TerminalConsole final : public ConsoleApi {
     bool input_gone_ = false;
     // The last read failed: waits do not watch the terminal until one works.
     bool read_stalled_ = false;
+    // The last wait found nothing to read, and nothing was read since.
+    bool input_known_quiet_ = false;
     TerminalKeyboard keyboard_;
 };
 

@@ -58,7 +58,10 @@ void TerminalConsole::poll_input() {
     if (input_gone_ || !input_is_terminal()) return;
     const int fd = options_.input_fd;
     char buffer[256];
-    for (int reads = 0; reads < most_reads_per_poll; ++reads) {
+    // Right after a wait that found nothing there is nothing to read: the
+    // editor's poll costs one system call, not two.
+    const int reads_now = std::exchange(input_known_quiet_, false) ? most_reads_per_poll : 0;
+    for (int reads = reads_now; reads < most_reads_per_poll; ++reads) {
         pollfd wanted{fd, POLLIN, 0};
         const int ready = sys_.poll(&wanted, 1, 0);
         if (ready < 0 && errno == EINTR) continue;
@@ -140,6 +143,7 @@ void TerminalConsole::wait_for_input(std::uint32_t ms) {
         timeout = std::clamp<std::int64_t>(last_input_ms_ + reply_gap_ms - now, 0, timeout);
     pollfd wanted{options_.input_fd, POLLIN, 0};
     const int ready = sys_.poll(&wanted, 1, static_cast<int>(timeout));
+    input_known_quiet_ = ready == 0;
     // A descriptor that cannot be waited on would end every wait at once.
     const bool unwatchable =
         (ready < 0 && errno != EINTR) || (ready > 0 && (wanted.revents & POLLNVAL) != 0);

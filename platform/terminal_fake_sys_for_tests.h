@@ -54,6 +54,7 @@ struct FakeTerminal {
     struct Write {
         int fd;
         std::string bytes;
+        bool interrupt_blocked;  // SIGINT was blocked while it was written
     };
     std::vector<Write> writes;  // every successful write call
     int write_attempts = 0;     // every write call, failed ones too
@@ -158,7 +159,8 @@ inline ssize_t write(int fd, const void* bytes, std::size_t count) {
         }
         n = std::min(n, static_cast<std::size_t>(step));
     }
-    t.writes.push_back({fd, std::string(static_cast<const char*>(bytes), n)});
+    t.writes.push_back(
+        {fd, std::string(static_cast<const char*>(bytes), n), sigismember(&t.blocked, SIGINT) == 1});
     t.events.push_back("write");
     return static_cast<ssize_t>(n);
 }
