@@ -9,9 +9,12 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -44,6 +47,17 @@ struct FakeTerminal {
     std::deque<int> read_errors;  // errno values for the next reads
     std::deque<int> poll_errors;
     bool tcsetattr_fails = false;
+    // Things that happen at a time (a window resize), done as the clock
+    // passes it in a wait.
+    struct Action {
+        std::int64_t at_ms;
+        std::function<void()> act;
+    };
+    std::vector<Action> actions;
+    // The terminal answers every cursor-position request with this, if set.
+    std::string cursor_reply;
+    // A wait past this time fails the test (a loop waiting for ever).
+    std::int64_t time_limit = INT64_MAX;
     // The terminal has hung up: polls report it, reads fail with this errno
     // (0: they return 0, the end of the file).
     bool hung_up = false;
@@ -115,6 +129,20 @@ struct FakeTerminal {
     }
     bool is_blocked(int signal) const { return sigismember(&blocked, signal) == 1; }
 
+    // The clock moved on to `now`: what was due happens.
+    void pass_time() {
+        if (now > time_limit) throw std::runtime_error("waited past the test's time limit");
+        for (std::size_t i = 0; i < actions.size();) {
+            if (actions[i].at_ms > now) {
+                ++i;
+                continue;
+            }
+            const std::function<void()> act = actions[i].act;
+            actions.erase(actions.begin() + static_cast<std::ptrdiff_t>(i));
+            act();
+        }
+    }
+
     bool is_tty(int fd) const {
         if (fd == 1) return output_is_tty;
         if (fd == 0) return input_is_tty;
@@ -159,8 +187,10 @@ inline ssize_t write(int fd, const void* bytes, std::size_t count) {
         }
         n = std::min(n, static_cast<std::size_t>(step));
     }
-    t.writes.push_back(
-        {fd, std::string(static_cast<const char*>(bytes), n), sigismember(&t.blocked, SIGINT) == 1});
+    t.writes.push_back({fd, std::string(static_cast<const char*>(bytes), n),
+                        sigismember(&t.blocked, SIGINT) == 1});
+    if (!t.cursor_reply.empty() && t.writes.back().bytes.find("\x1b[6n") != std::string::npos)
+        t.answer(t.cursor_reply);
     t.events.push_back("write");
     return static_cast<ssize_t>(n);
 }
@@ -180,9 +210,11 @@ inline int poll(pollfd* fds, nfds_t, int timeout_ms) {
     if (!t.incoming.empty() && t.incoming.front().at_ms <= t.now + timeout_ms) {
         t.now = std::max(t.now, t.incoming.front().at_ms);
         fds[0].revents = POLLIN;
+        t.pass_time();
         return 1;
     }
     t.now += timeout_ms;
+    t.pass_time();
     return 0;
 }
 
@@ -274,6 +306,7 @@ inline void sleep_ms(std::uint32_t ms) {
     fake_terminal->sleeps.push_back(ms);
     fake_terminal->events.push_back("sleep");
     fake_terminal->now += ms;
+    fake_terminal->pass_time();
 }
 
 inline void watch_resize() {
