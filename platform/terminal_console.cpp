@@ -52,6 +52,7 @@ TerminalConsole::TerminalConsole(const TerminalSys& sys, TerminalOptions options
 
 TerminalConsole::~TerminalConsole() {
     if (console_at_exit == this) console_at_exit = nullptr;
+    release_signals();
     if (tty_opened_) sys_.close(tty_fd_);
 }
 

@@ -470,6 +470,12 @@ TEST_F(TerminalInputTest, SignalsWaitWhileOutputIsHeld) {
     EXPECT_TRUE(t.writes[1].interrupt_blocked);
     EXPECT_FALSE(t.is_blocked(SIGINT));
     EXPECT_TRUE(t.is_blocked(SIGUSR1));
+    // A console that goes away leaves no signal blocked.
+    ASSERT_TRUE(put("c", at(2, 0)));
+    EXPECT_TRUE(t.is_blocked(SIGINT));
+    console.reset();
+    EXPECT_FALSE(t.is_blocked(SIGINT));
+    EXPECT_TRUE(t.is_blocked(SIGUSR1));
 }
 
 // --- stop and continue ------------------------------------------------------------

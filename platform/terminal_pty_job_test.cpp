@@ -58,6 +58,9 @@ bool job_ctrl_handler(std::uint32_t event) {
     ::setenv("TERM", "xterm", 1);
     ::setenv("LC_ALL", "C", 1);
     // A process of its own, as the program is: nothing of the tests before.
+    sigset_t none;
+    sigemptyset(&none);
+    (void)::sigprocmask(SIG_SETMASK, &none, nullptr);
     reset_terminal_signals();
     reset_terminal_signal_state();
     reset_terminal_mode_record();
