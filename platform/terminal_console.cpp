@@ -189,11 +189,15 @@ bool TerminalConsole::wait_for_report(int fd) {
 
 // --- output -----------------------------------------------------------------
 
-void TerminalConsole::send(bool settle) {
-    if (settle) {
-        screen_.settle();
-        terminal_signal_state.cursor_hidden = screen_.cursor_visible() ? 0 : 1;
-    }
+// The terminal's cursor and visibility become the program's. A signal
+// handler learns whether the cursor is hidden, to show it before the end.
+void TerminalConsole::settle() {
+    screen_.settle();
+    terminal_signal_state.cursor_hidden = screen_.cursor_visible() ? 0 : 1;
+}
+
+void TerminalConsole::send(bool settle_first) {
+    if (settle_first) settle();
     const std::string bytes = screen_.take_output();
     if (!bytes.empty() && write_out(bytes.data(), bytes.size()) != bytes.size())
         screen_.forget_terminal_cursor();
@@ -368,7 +372,7 @@ void TerminalConsole::beep(std::uint32_t, std::uint32_t duration_ms) {
     // The terminal's bell has no pitch; the wait keeps the beep's length.
     if (is_console()) {
         hold_signals();
-        if (geometry_known_) screen_.settle();
+        if (geometry_known_) settle();
         screen_.ring_bell();
         send(false);
     }

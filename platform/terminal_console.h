@@ -102,7 +102,8 @@ class TerminalConsole final : public ConsoleApi {
     bool wait_for_report(int fd);
     void take_bytes(const char* bytes, std::size_t count);
     int query_fd();
-    void send(bool settle);
+    void settle();
+    void send(bool settle_first);
     std::size_t write_out(const char* bytes, std::size_t count);
     void limit_held_output();
     void hold_signals();

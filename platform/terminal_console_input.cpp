@@ -60,8 +60,8 @@ void TerminalConsole::poll_input() {
     char buffer[256];
     // Right after a wait that found nothing there is nothing to read: the
     // editor's poll costs one system call, not two.
-    const int reads_now = std::exchange(input_known_quiet_, false) ? most_reads_per_poll : 0;
-    for (int reads = reads_now; reads < most_reads_per_poll; ++reads) {
+    const bool known_quiet = std::exchange(input_known_quiet_, false);
+    for (int reads = 0; !known_quiet && reads < most_reads_per_poll; ++reads) {
         pollfd wanted{fd, POLLIN, 0};
         const int ready = sys_.poll(&wanted, 1, 0);
         if (ready < 0 && errno == EINTR) continue;
