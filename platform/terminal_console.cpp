@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/terminal_modes.h"
+#include "platform/terminal_signals.h"
 #include "platform/us_keyboard.h"
 
 namespace pelorin::platform {
@@ -44,10 +46,13 @@ bool locale_is_utf8() {
 }
 
 TerminalConsole::TerminalConsole(const TerminalSys& sys, TerminalOptions options)
-    : sys_(sys), options_(std::move(options)) {}
+    : sys_(sys),
+      options_(std::move(options)),
+      keyboard_(options_.utf8 ? InputEncoding::utf8 : InputEncoding::latin1) {}
 
 TerminalConsole::~TerminalConsole() {
     if (console_at_exit == this) console_at_exit = nullptr;
+    release_signals();
     if (tty_opened_) sys_.close(tty_fd_);
 }
 
@@ -62,6 +67,7 @@ bool TerminalConsole::is_console() {
         const bool takes_sequences = !options_.term.empty() && options_.term != "dumb";
         kind_ = tty && takes_sequences ? Kind::console : Kind::stream;
         screen_.set_utf8(options_.utf8);
+        if (kind_ == Kind::console) terminal_signal_state.cursor_fd = options_.output_fd;
     }
     return kind_ == Kind::console;
 }
@@ -69,6 +75,8 @@ bool TerminalConsole::is_console() {
 bool TerminalConsole::ready() {
     if (!is_console()) return false;
     if (!geometry_known_) learn_geometry();
+    // What follows may draw: it is held until the next wait.
+    hold_signals();
     return true;
 }
 
@@ -130,12 +138,13 @@ bool TerminalConsole::ask_cursor_position(Coord& at) {
     quiet.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
     quiet.c_cc[VMIN] = 0;
     quiet.c_cc[VTIME] = 0;
-    if (!set_terminal_mode(sys_, fd, quiet)) return false;
+    watch_terminal_signals(sys_);
+    if (!change_terminal_mode(sys_, fd, quiet)) return false;
     std::string request;
     vt::request_cursor_position(request);
     const bool asked = write_all(sys_, fd, request.data(), request.size()) == request.size();
     const bool answered = asked && wait_for_report(fd);
-    (void)set_terminal_mode(sys_, fd, saved);
+    put_back_mode(fd, saved);
     if (!answered) {
         late_reply_expected_ = asked;
         return false;
@@ -144,6 +153,16 @@ bool TerminalConsole::ask_cursor_position(Coord& at) {
     at.x = static_cast<std::int16_t>(std::clamp(scanner_.column() - 1, 0, screen_.cols() - 1));
     at.y = static_cast<std::int16_t>(std::clamp(scanner_.row() - 1, 0, screen_.rows() - 1));
     return true;
+}
+
+// After the question: the keyboard's mode if keys are read from this
+// terminal, else the user's own.
+void TerminalConsole::put_back_mode(int fd, const termios& saved) {
+    if (keyboard_started_ && fd == options_.input_fd) {
+        (void)change_terminal_mode(sys_, fd, saved);
+    } else {
+        restore_terminal_mode(sys_, fd);
+    }
 }
 
 bool TerminalConsole::wait_for_report(int fd) {
@@ -168,50 +187,47 @@ bool TerminalConsole::wait_for_report(int fd) {
     }
 }
 
-// --- input ------------------------------------------------------------------
-
-void TerminalConsole::take_bytes(const char* bytes, std::size_t count) {
-    last_input_ms_ = sys_.now_ms();
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!late_reply_expected_) {
-            input_ += bytes[i];
-        } else if (scanner_.feed(static_cast<std::uint8_t>(bytes[i]), input_)) {
-            late_reply_expected_ = false;  // the answer came after all: dropped
-        }
-    }
-}
-
-void TerminalConsole::poll_input() {
-    const int fd = query_fd();
-    if (fd < 0) return;
-    char buffer[256];
-    for (;;) {
-        pollfd wanted{fd, POLLIN, 0};
-        const int ready = sys_.poll(&wanted, 1, 0);
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) break;
-        const ssize_t n = read_some(sys_, fd, buffer, sizeof buffer);
-        if (n <= 0) break;
-        take_bytes(buffer, static_cast<std::size_t>(n));
-    }
-    // A terminal sends its answer in one piece: a beginning left alone for
-    // a while is a key (Esc, an arrow) that looked like one.
-    if (scanner_.holding() && sys_.now_ms() - last_input_ms_ >= reply_gap_ms)
-        scanner_.release(input_);
-}
-
-std::string TerminalConsole::take_input() {
-    return std::exchange(input_, std::string{});
-}
-
 // --- output -----------------------------------------------------------------
 
-void TerminalConsole::send(bool settle) {
-    if (settle) screen_.settle();
+// The terminal's cursor and visibility become the program's. A signal
+// handler learns whether the cursor is hidden, to show it before the end.
+void TerminalConsole::settle() {
+    screen_.settle();
+    terminal_signal_state.cursor_hidden = screen_.cursor_visible() ? 0 : 1;
+}
+
+void TerminalConsole::send(bool settle_first) {
+    if (settle_first) settle();
     const std::string bytes = screen_.take_output();
-    if (bytes.empty()) return;
-    if (write_all(sys_, options_.output_fd, bytes.data(), bytes.size()) != bytes.size())
+    if (!bytes.empty() && write_out(bytes.data(), bytes.size()) != bytes.size())
         screen_.forget_terminal_cursor();
+    // Nothing is held now: the signals may act.
+    release_signals();
+}
+
+// To standard output, unless the terminal is gone: a write failing with EIO
+// means it has hung up, and writing on would only fail again.
+std::size_t TerminalConsole::write_out(const char* bytes, std::size_t count) {
+    if (output_gone_) return 0;
+    errno = 0;
+    const std::size_t n = write_all(sys_, options_.output_fd, bytes, count);
+    if (n != count && errno == EIO) {
+        output_gone_ = true;
+        terminal_signal_state.cursor_fd = -1;
+    }
+    return n;
+}
+
+void TerminalConsole::hold_signals() {
+    if (signals_held_) return;
+    signals_held_ = true;
+    hold_ending_signals(sys_, mask_before_hold_);
+}
+
+void TerminalConsole::release_signals() {
+    if (!signals_held_) return;
+    signals_held_ = false;
+    release_ending_signals(sys_, mask_before_hold_);
 }
 
 void TerminalConsole::limit_held_output() {
@@ -223,10 +239,12 @@ void TerminalConsole::flush() {
 }
 
 void TerminalConsole::flush_at_end() {
-    if (kind_ != Kind::console || !geometry_known_) return;
-    // A cursor hidden for a redraw must not stay hidden in the user's shell.
-    screen_.set_cursor_visible(true);
-    send(true);
+    if (kind_ == Kind::console && geometry_known_) {
+        // A cursor hidden for a redraw must not stay hidden in the user's shell.
+        screen_.set_cursor_visible(true);
+        send(true);
+    }
+    restore_terminal_modes(sys_);
 }
 
 // --- ConsoleApi -------------------------------------------------------------
@@ -236,14 +254,24 @@ Handle TerminalConsole::std_handle(StdHandle which) {
 }
 
 bool TerminalConsole::get_mode(Handle h, std::uint32_t& mode) {
-    // Keys are not read from the terminal yet: standard input counts as a
-    // stream, whatever it is.
+    if (h == input_handle) {
+        if (!input_is_terminal()) return false;
+        mode = input_mode_;
+        return true;
+    }
     if (h != output_handle || !is_console()) return false;
     mode = 0x0003;  // processed output, wrap at the end of a line
     return true;
 }
 
-bool TerminalConsole::set_mode(Handle h, std::uint32_t) {
+bool TerminalConsole::set_mode(Handle h, std::uint32_t mode) {
+    if (h == input_handle) {
+        // Recorded only: Ctrl+C signals whatever the mode says, as the
+        // program always asks for processed input.
+        if (!input_is_terminal()) return false;
+        input_mode_ = mode;
+        return true;
+    }
     return h == output_handle && is_console();
 }
 
@@ -251,6 +279,7 @@ bool TerminalConsole::screen_buffer_info(Handle h, ScreenBufferInfo& info) {
     if (h != output_handle || !is_console()) return false;
     // A changed window is learnt afresh, but only here: the calls between
     // two queries work on the geometry the program was told.
+    go_on_after_stop();
     if (take_window_resized() && geometry_known_) learn_geometry();
     (void)ready();
     const auto cols = static_cast<std::int16_t>(screen_.cols());
@@ -325,22 +354,9 @@ bool TerminalConsole::write_file(Handle h, const void* bytes, std::uint32_t coun
     written = 0;
     if (h != output_handle) return false;
     flush();  // what was drawn comes first
-    const std::size_t n =
-        write_all(sys_, options_.output_fd, static_cast<const char*>(bytes), count);
+    const std::size_t n = write_out(static_cast<const char*>(bytes), count);
     written = static_cast<std::uint32_t>(n);
     return n == count;
-}
-
-bool TerminalConsole::peek_input(Handle, InputEvent&, std::uint32_t& count) {
-    flush();
-    count = 0;
-    return false;
-}
-
-bool TerminalConsole::read_input(Handle, InputEvent&, std::uint32_t& count) {
-    flush();
-    count = 0;
-    return false;
 }
 
 std::uint32_t TerminalConsole::map_virtual_key_char(std::uint32_t virtual_key) {
@@ -348,18 +364,15 @@ std::uint32_t TerminalConsole::map_virtual_key_char(std::uint32_t virtual_key) {
 }
 
 bool TerminalConsole::set_ctrl_handler(CtrlHandler handler, bool add) {
-    if (add) {
-        ctrl_handler_ = handler;
-    } else if (ctrl_handler_ == handler) {
-        ctrl_handler_ = nullptr;
-    }
-    return true;
+    // The handlers are the process's: signal handlers call them.
+    return add ? add_ctrl_handler(sys_, handler) : remove_ctrl_handler(sys_, handler);
 }
 
 void TerminalConsole::beep(std::uint32_t, std::uint32_t duration_ms) {
     // The terminal's bell has no pitch; the wait keeps the beep's length.
     if (is_console()) {
-        if (geometry_known_) screen_.settle();
+        hold_signals();
+        if (geometry_known_) settle();
         screen_.ring_bell();
         send(false);
     }
@@ -368,7 +381,11 @@ void TerminalConsole::beep(std::uint32_t, std::uint32_t duration_ms) {
 
 void TerminalConsole::sleep(std::uint32_t ms) {
     flush();
-    sys_.sleep_ms(ms);
+    if (keyboard_started_ && !input_gone_ && !read_stalled_) {
+        wait_for_input(ms);
+    } else {
+        sys_.sleep_ms(ms);
+    }
 }
 
 // --- the system console -----------------------------------------------------

@@ -1,19 +1,29 @@
 // The console on a POSIX terminal. The screen buffer is the terminal window:
 // the buffer is as large as the window, so scrolling moves text up inside it.
 // The cursor is learnt from the terminal once (and again after the window
-// changes size) and tracked here otherwise. Cells show the glyphs of code
-// page 437; no colour is ever set. Drawing is held back and reaches the
-// terminal in one write when the program next waits or ends.
+// changes size, or the process goes on after a stop) and tracked here
+// otherwise. Cells show the glyphs of code page 437; no colour is ever set.
+// Drawing is held back and reaches the terminal in one write when the
+// program next waits or ends; while anything is held, the signals that end
+// or stop the process wait (terminal_signals.h), so nothing drawn is lost.
 //
 // When standard output is no terminal, or the terminal is not known to take
 // escape sequences (TERM unset or "dumb"), it is no console: the only output
 // is write_file's, byte for byte.
+//
+// When standard input is a terminal, it is the console's keyboard: from the
+// first poll for keys to the end of the program the terminal is in the
+// keyboard mode (terminal_modes.h), and the bytes of the keys become key
+// events of a US PC keyboard. A terminal that has hung up is the console
+// being closed. Standard input that is no terminal is no console input.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <string>
 
 #include "platform/console_api.h"
+#include "platform/terminal_keyboard.h"
 #include "platform/terminal_screen.h"
 #include "platform/terminal_sys.h"
 #include "platform/terminal_vt.h"
@@ -73,14 +83,14 @@ class TerminalConsole final : public ConsoleApi {
     void sleep(std::uint32_t ms) override;
     void flush() override;
 
-    // The program's end: what is held goes out, with the cursor shown.
+    // The program's end: what is held goes out, with the cursor shown, and
+    // the terminal gets back the mode it had.
     void flush_at_end();
-    // Reads, without waiting, what the terminal has sent since.
+    // Reads, without waiting, what the keyboard's terminal has sent since.
     void poll_input();
     // The bytes read from the terminal that were no cursor report: keys
     // typed ahead, for the key decoder.
     std::string take_input();
-    CtrlHandler ctrl_handler() const { return ctrl_handler_; }
 
   private:
     bool is_console();
@@ -88,11 +98,24 @@ class TerminalConsole final : public ConsoleApi {
     bool drawable(Handle h, Coord at);
     void learn_geometry();
     bool ask_cursor_position(Coord& at);
+    void put_back_mode(int fd, const termios& saved);
     bool wait_for_report(int fd);
     void take_bytes(const char* bytes, std::size_t count);
     int query_fd();
-    void send(bool settle);
+    void settle();
+    void send(bool settle_first);
+    std::size_t write_out(const char* bytes, std::size_t count);
     void limit_held_output();
+    void hold_signals();
+    void release_signals();
+
+    // The keyboard (terminal_console_input.cpp).
+    bool input_is_terminal();
+    bool keys_ready();
+    void start_keyboard();
+    void go_on_after_stop();
+    bool read_failed(ssize_t n);
+    void wait_for_input(std::uint32_t ms);
 
     const TerminalSys& sys_;
     TerminalOptions options_;
@@ -111,7 +134,23 @@ class TerminalConsole final : public ConsoleApi {
     vt::CursorReportScanner scanner_;
     std::string input_;
     std::int64_t last_input_ms_ = 0;
-    CtrlHandler ctrl_handler_ = nullptr;
+    // A write failed with EIO: the terminal is gone and is written no more.
+    bool output_gone_ = false;
+    // The ending signals are blocked while output is held.
+    bool signals_held_ = false;
+    sigset_t mask_before_hold_{};
+
+    enum class InputKind { unknown, terminal, stream };
+    InputKind input_kind_ = InputKind::unknown;
+    std::uint32_t input_mode_ = enable_processed_input;
+    bool keyboard_started_ = false;
+    // The terminal has hung up, or reads fail for good: no more reads.
+    bool input_gone_ = false;
+    // The last read failed: waits do not watch the terminal until one works.
+    bool read_stalled_ = false;
+    // The last wait found nothing to read, and nothing was read since.
+    bool input_known_quiet_ = false;
+    TerminalKeyboard keyboard_;
 };
 
 }  // namespace pelorin::platform

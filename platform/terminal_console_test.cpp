@@ -7,95 +7,21 @@
 #include <memory>
 #include <string>
 
-#include "platform/terminal_fake_sys_for_tests.h"
+#include "platform/terminal_console_fixture_for_tests.h"
 #include "platform/terminal_vt.h"
 
 namespace pelorin::platform {
 namespace {
 
-using testing::fake_sys;
+using testing::at;
+using testing::cpr_request;
 using testing::fake_terminal;
 using testing::FakeTerminal;
-
-constexpr Handle out = TerminalConsole::output_handle;
-constexpr Handle in = TerminalConsole::input_handle;
-
-Coord at(int x, int y) {
-    return Coord{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
-}
-Rect rect(int l, int t, int r, int b) {
-    return Rect{static_cast<std::int16_t>(l), static_cast<std::int16_t>(t),
-                static_cast<std::int16_t>(r), static_cast<std::int16_t>(b)};
-}
-
-std::string report(int row, int col) {
-    return "\x1b[" + std::to_string(row) + ";" + std::to_string(col) + "R";
-}
-
-std::string cpr_request() {
-    std::string s;
-    vt::request_cursor_position(s);
-    return s;
-}
-
-class TerminalConsoleTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        fake_terminal = &t;
-        reset_terminal_signals();
-    }
-    void TearDown() override {
-        console.reset();
-        fake_terminal = nullptr;
-        reset_terminal_signals();
-    }
-
-    TerminalConsole& make(std::string term = "xterm-256color", bool utf8 = false) {
-        TerminalOptions options;
-        options.term = std::move(term);
-        options.utf8 = utf8;
-        console = std::make_unique<TerminalConsole>(fake_sys, options);
-        return *console;
-    }
-
-    // A console on a cols x rows terminal whose cursor is at `cursor`.
-    TerminalConsole& ready(int cols, int rows, Coord cursor, bool utf8 = false) {
-        FakeTerminal& f = *fake_terminal;
-        f.size =
-            winsize{static_cast<unsigned short>(rows), static_cast<unsigned short>(cols), 0, 0};
-        f.answer(report(cursor.y + 1, cursor.x + 1));
-        make("xterm", utf8);
-        ScreenBufferInfo info;
-        EXPECT_TRUE(console->screen_buffer_info(out, info));
-        EXPECT_EQ(info.cursor, cursor);
-        f.writes.clear();
-        f.events.clear();
-        return *console;
-    }
-
-    ScreenBufferInfo info() {
-        ScreenBufferInfo i;
-        EXPECT_TRUE(console->screen_buffer_info(out, i));
-        return i;
-    }
-
-    bool put(const std::string& text, Coord where) {
-        std::vector<CharCell> cells;
-        for (char c : text)
-            cells.push_back(CharCell{static_cast<std::uint8_t>(c), 7});
-        return console->write_cells(out, cells.data(), static_cast<int>(cells.size()), where);
-    }
-
-    int requests() const {
-        int n = 0;
-        for (const auto& w : t.writes)
-            n += w.bytes == cpr_request() ? 1 : 0;
-        return n;
-    }
-
-    FakeTerminal t;
-    std::unique_ptr<TerminalConsole> console;
-};
+using testing::in;
+using testing::out;
+using testing::rect;
+using testing::report;
+using testing::TerminalConsoleTest;
 
 // --- standard output that is no console ---------------------------------------
 
@@ -136,12 +62,15 @@ void expect_stream_only(TerminalConsole& c, FakeTerminal& t) {
 
 TEST_F(TerminalConsoleTest, OutputNotATerminalIsAByteStream) {
     t.output_is_tty = false;
+    t.input_is_tty = false;
     expect_stream_only(make(), t);
 }
 
 TEST_F(TerminalConsoleTest, DumbOrUnnamedTerminalIsAByteStream) {
+    t.input_is_tty = false;
     expect_stream_only(make("dumb"), t);
     FakeTerminal fresh;
+    fresh.input_is_tty = false;
     fake_terminal = &fresh;
     expect_stream_only(make(""), fresh);
     fake_terminal = &t;
@@ -164,8 +93,8 @@ TEST_F(TerminalConsoleTest, WindowIsTheWholeBuffer) {
     EXPECT_EQ(t.watch_calls, 1);
     // Quiet while asking (signals kept), as before afterwards.
     ASSERT_EQ(t.mode_changes.size(), 2u);
-    EXPECT_EQ(t.mode_changes[0].second, tcflag_t{ISIG});
-    EXPECT_EQ(t.mode_changes[1].second, tcflag_t{ICANON | ECHO | ISIG});
+    EXPECT_EQ(t.mode_changes[0].mode.c_lflag, tcflag_t{ISIG});
+    EXPECT_EQ(t.mode_changes[1].mode.c_lflag, tcflag_t{ICANON | ECHO | ISIG});
     // Learnt once: later queries ask nothing.
     info();
     EXPECT_EQ(requests(), 1);
@@ -266,7 +195,7 @@ TEST_F(TerminalConsoleTest, SilentTerminalWaitsHalfASecondOnceAndFallsBack) {
     EXPECT_EQ(info().cursor, at(0, 5));
     EXPECT_EQ(t.now - start, TerminalConsole::reply_wait_ms);
     EXPECT_TRUE(t.sleeps.empty());
-    EXPECT_EQ(t.mode_changes.back().second, tcflag_t{ICANON | ECHO | ISIG});
+    EXPECT_EQ(t.mode_changes.back().mode.c_lflag, tcflag_t{ICANON | ECHO | ISIG});
 
     // A resize learns the new size, but the terminal is not asked again.
     t.size = winsize{8, 30, 0, 0};
@@ -393,9 +322,9 @@ TEST_F(TerminalConsoleTest, EveryWaitSendsWhatIsHeld) {
     draw("a", 0);
     console->flush();
     draw("b", 1);
-    EXPECT_FALSE(console->peek_input(in, event, count));
+    EXPECT_TRUE(console->peek_input(in, event, count));
     draw("c", 2);
-    EXPECT_FALSE(console->read_input(in, event, count));
+    EXPECT_TRUE(console->read_input(in, event, count));
     draw("d", 3);
     ASSERT_TRUE(console->write_file(out, "!", 1, written));
     EXPECT_EQ(t.writes.size(), 5u);
@@ -494,7 +423,7 @@ TEST_F(TerminalConsoleTest, ShortAndInterruptedWritesAreCompleted) {
 TEST_F(TerminalConsoleTest, FailedWriteDropsTheOutputAndForgetsTheCursor) {
     ready(10, 4, at(2, 2));
     ASSERT_TRUE(put("A", at(2, 2)));
-    t.write_script = {1, -EIO};
+    t.write_script = {1, -EAGAIN};
     console->flush();
     EXPECT_EQ(t.written(), "A");  // the move back was lost
     ASSERT_TRUE(put("B", at(3, 2)));
@@ -502,9 +431,26 @@ TEST_F(TerminalConsoleTest, FailedWriteDropsTheOutputAndForgetsTheCursor) {
     EXPECT_EQ(t.written(), "A\x1b[3;4HB\b\b");
 
     std::uint32_t written = 0;
-    t.write_script = {-EIO};
+    t.write_script = {-EAGAIN};
     EXPECT_FALSE(console->write_file(out, "xy", 2, written));
     EXPECT_EQ(written, 0u);
+    EXPECT_TRUE(console->write_file(out, "xy", 2, written));
+}
+
+TEST_F(TerminalConsoleTest, TerminalGoneOnWriteIsWrittenNoMore) {
+    ready(10, 4, at(2, 2));
+    ASSERT_TRUE(put("A", at(2, 2)));
+    t.write_script = {-EIO};
+    console->flush();
+    const int calls = t.write_attempts;
+    ASSERT_TRUE(put("B", at(3, 2)));
+    console->flush();
+    console->flush_at_end();
+    std::uint32_t written = 0;
+    EXPECT_FALSE(console->write_file(out, "xy", 2, written));
+    EXPECT_EQ(written, 0u);
+    EXPECT_EQ(t.write_attempts, calls);  // not one call more
+    EXPECT_TRUE(t.write_script.empty());
 }
 
 TEST_F(TerminalConsoleTest, BeepRingsAfterWhatIsHeldThenWaits) {
@@ -536,29 +482,14 @@ TEST_F(TerminalConsoleTest, WindowCannotMove) {
     EXPECT_FALSE(console->set_window(out, false, rect(0, 1, 0, 1)));
 }
 
-bool handler_one(std::uint32_t) {
-    return true;
-}
-bool handler_two(std::uint32_t) {
-    return false;
-}
-
-TEST_F(TerminalConsoleTest, InputIsAStreamForNow) {
+TEST_F(TerminalConsoleTest, HandlesAndKeyboardLayout) {
     ready(10, 4, at(0, 0));
     std::uint32_t mode = 0;
-    EXPECT_FALSE(console->get_mode(in, mode));
-    EXPECT_FALSE(console->set_mode(in, 1));
     EXPECT_TRUE(console->get_mode(out, mode));
     EXPECT_EQ(console->std_handle(StdHandle::input), in);
     EXPECT_EQ(console->std_handle(StdHandle::output), out);
     EXPECT_EQ(console->map_virtual_key_char(0x41), 0x41u);
-
-    EXPECT_TRUE(console->set_ctrl_handler(handler_one, true));
-    EXPECT_EQ(console->ctrl_handler(), &handler_one);
-    EXPECT_TRUE(console->set_ctrl_handler(handler_two, false));
-    EXPECT_EQ(console->ctrl_handler(), &handler_one);
-    EXPECT_TRUE(console->set_ctrl_handler(handler_one, false));
-    EXPECT_EQ(console->ctrl_handler(), nullptr);
+    EXPECT_EQ(console->map_virtual_key_char(0xBA), static_cast<std::uint32_t>(';'));
 }
 
 // --- the user's locale -------------------------------------------------------------

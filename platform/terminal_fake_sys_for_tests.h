@@ -1,14 +1,20 @@
 // A scripted stand-in for the system calls of the terminal console: a
 // terminal on descriptors 0 and 1 (and 5, when /dev/tty is opened), a clock
-// that moves only when a call waits, and scripts of failures.
+// that moves only when a call waits, scripts of failures, and signal
+// dispositions and a blocked set that are only recorded: raising a signal
+// neither stops nor ends the test.
 #pragma once
 
 #include <fcntl.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -41,16 +47,49 @@ struct FakeTerminal {
     std::deque<int> read_errors;  // errno values for the next reads
     std::deque<int> poll_errors;
     bool tcsetattr_fails = false;
+    // Things that happen at a time (a window resize), done as the clock
+    // passes it in a wait.
+    struct Action {
+        std::int64_t at_ms;
+        std::function<void()> act;
+    };
+    std::vector<Action> actions;
+    // The terminal answers every cursor-position request with this, if set.
+    std::string cursor_reply;
+    // A wait past this time fails the test (a loop waiting for ever).
+    std::int64_t time_limit = INT64_MAX;
+    // The terminal has hung up: polls report it, reads fail with this errno
+    // (0: they return 0, the end of the file).
+    bool hung_up = false;
+    int hang_up_errno = 0;
 
     // --- what happened ---
     std::int64_t now = 1000;
     struct Write {
         int fd;
         std::string bytes;
+        bool interrupt_blocked;  // SIGINT was blocked while it was written
     };
     std::vector<Write> writes;  // every successful write call
+    int write_attempts = 0;     // every write call, failed ones too
     std::map<int, termios> modes;
-    std::vector<std::pair<int, tcflag_t>> mode_changes;  // fd, c_lflag set
+    struct ModeChange {
+        int fd;
+        int when;  // TCSANOW, TCSADRAIN, TCSAFLUSH
+        termios mode;
+        bool ttou_ignored;  // SIGTTOU was ignored at the time
+    };
+    std::vector<ModeChange> mode_changes;
+    std::map<int, struct sigaction> dispositions;  // absent: the default action
+    sigset_t blocked{};
+    std::vector<int> block_calls;  // SIG_BLOCK, SIG_UNBLOCK or SIG_SETMASK, in order
+    struct Raised {
+        int signal;
+        bool default_action;
+        bool blocked;
+    };
+    std::vector<Raised> raised;
+    std::vector<int> exit_codes;
     std::vector<std::string> opened;
     std::vector<int> closed;
     std::vector<std::uint32_t> sleeps;
@@ -59,6 +98,7 @@ struct FakeTerminal {
     std::vector<std::string> events;
 
     FakeTerminal() {
+        sigemptyset(&blocked);
         termios cooked{};
         cooked.c_lflag = ICANON | ECHO | ISIG;
         cooked.c_cc[VMIN] = 1;
@@ -83,6 +123,26 @@ struct FakeTerminal {
         incoming.push_back(Chunk{now + delay_ms, bytes});
     }
 
+    void (*handler(int signal) const)(int) {
+        const auto found = dispositions.find(signal);
+        return found == dispositions.end() ? SIG_DFL : found->second.sa_handler;
+    }
+    bool is_blocked(int signal) const { return sigismember(&blocked, signal) == 1; }
+
+    // The clock moved on to `now`: what was due happens.
+    void pass_time() {
+        if (now > time_limit) throw std::runtime_error("waited past the test's time limit");
+        for (std::size_t i = 0; i < actions.size();) {
+            if (actions[i].at_ms > now) {
+                ++i;
+                continue;
+            }
+            const std::function<void()> act = actions[i].act;
+            actions.erase(actions.begin() + static_cast<std::ptrdiff_t>(i));
+            act();
+        }
+    }
+
     bool is_tty(int fd) const {
         if (fd == 1) return output_is_tty;
         if (fd == 0) return input_is_tty;
@@ -101,6 +161,10 @@ inline ssize_t read(int fd, void* buffer, std::size_t count) {
         t.read_errors.pop_front();
         return -1;
     }
+    if (t.hung_up && t.is_tty(fd)) {
+        errno = t.hang_up_errno;
+        return t.hang_up_errno == 0 ? 0 : -1;
+    }
     if (!t.is_tty(fd) || t.incoming.empty() || t.incoming.front().at_ms > t.now) return 0;
     std::string& bytes = t.incoming.front().bytes;
     const std::size_t n = std::min(count, bytes.size());
@@ -112,6 +176,7 @@ inline ssize_t read(int fd, void* buffer, std::size_t count) {
 
 inline ssize_t write(int fd, const void* bytes, std::size_t count) {
     FakeTerminal& t = *fake_terminal;
+    ++t.write_attempts;
     std::size_t n = count;
     if (!t.write_script.empty()) {
         const int step = t.write_script.front();
@@ -122,7 +187,10 @@ inline ssize_t write(int fd, const void* bytes, std::size_t count) {
         }
         n = std::min(n, static_cast<std::size_t>(step));
     }
-    t.writes.push_back({fd, std::string(static_cast<const char*>(bytes), n)});
+    t.writes.push_back({fd, std::string(static_cast<const char*>(bytes), n),
+                        sigismember(&t.blocked, SIGINT) == 1});
+    if (!t.cursor_reply.empty() && t.writes.back().bytes.find("\x1b[6n") != std::string::npos)
+        t.answer(t.cursor_reply);
     t.events.push_back("write");
     return static_cast<ssize_t>(n);
 }
@@ -135,12 +203,18 @@ inline int poll(pollfd* fds, nfds_t, int timeout_ms) {
         return -1;
     }
     fds[0].revents = 0;
+    if (t.hung_up) {
+        fds[0].revents = POLLHUP;
+        return 1;
+    }
     if (!t.incoming.empty() && t.incoming.front().at_ms <= t.now + timeout_ms) {
         t.now = std::max(t.now, t.incoming.front().at_ms);
         fds[0].revents = POLLIN;
+        t.pass_time();
         return 1;
     }
     t.now += timeout_ms;
+    t.pass_time();
     return 0;
 }
 
@@ -150,18 +224,22 @@ inline int tcgetattr(int fd, termios* mode) {
         errno = ENOTTY;
         return -1;
     }
+    if (t.hung_up) {  // a terminal that has hung up answers nothing
+        errno = EIO;
+        return -1;
+    }
     *mode = t.modes[fd];
     return 0;
 }
 
-inline int tcsetattr(int fd, int, const termios* mode) {
+inline int tcsetattr(int fd, int when, const termios* mode) {
     FakeTerminal& t = *fake_terminal;
     if (!t.is_tty(fd) || t.tcsetattr_fails) {
         errno = t.tcsetattr_fails ? EIO : ENOTTY;
         return -1;
     }
     t.modes[fd] = *mode;
-    t.mode_changes.emplace_back(fd, mode->c_lflag);
+    t.mode_changes.push_back({fd, when, *mode, t.handler(SIGTTOU) == SIG_IGN});
     return 0;
 }
 
@@ -228,10 +306,49 @@ inline void sleep_ms(std::uint32_t ms) {
     fake_terminal->sleeps.push_back(ms);
     fake_terminal->events.push_back("sleep");
     fake_terminal->now += ms;
+    fake_terminal->pass_time();
 }
 
 inline void watch_resize() {
     ++fake_terminal->watch_calls;
+}
+
+inline int sigaction(int signal, const struct sigaction* action, struct sigaction* old) {
+    FakeTerminal& t = *fake_terminal;
+    if (old != nullptr) {
+        *old = {};
+        old->sa_handler = t.handler(signal);
+        if (const auto found = t.dispositions.find(signal); found != t.dispositions.end())
+            *old = found->second;
+    }
+    if (action != nullptr) t.dispositions[signal] = *action;
+    return 0;
+}
+
+inline int sigprocmask(int how, const sigset_t* set, sigset_t* old) {
+    FakeTerminal& t = *fake_terminal;
+    if (old != nullptr) *old = t.blocked;
+    if (set == nullptr) return 0;
+    t.block_calls.push_back(how);
+    for (int s = 1; s < NSIG; ++s) {
+        if (sigismember(set, s) != 1 && how != SIG_SETMASK) continue;
+        const bool in = sigismember(set, s) == 1;
+        if (how == SIG_BLOCK || (how == SIG_SETMASK && in)) sigaddset(&t.blocked, s);
+        if (how == SIG_UNBLOCK || (how == SIG_SETMASK && !in)) sigdelset(&t.blocked, s);
+    }
+    return 0;
+}
+
+inline int raise(int signal) {
+    FakeTerminal& t = *fake_terminal;
+    t.raised.push_back({signal, t.handler(signal) == SIG_DFL, t.is_blocked(signal)});
+    t.events.push_back("raise " + std::to_string(signal));
+    return 0;
+}
+
+inline void exit_now(int code) {
+    fake_terminal->exit_codes.push_back(code);
+    fake_terminal->events.push_back("exit " + std::to_string(code));
 }
 
 }  // namespace fake_calls
@@ -251,6 +368,10 @@ inline const TerminalSys fake_sys{
     .now_ms = fake_calls::now_ms,
     .sleep_ms = fake_calls::sleep_ms,
     .watch_resize = fake_calls::watch_resize,
+    .sigaction = fake_calls::sigaction,
+    .sigprocmask = fake_calls::sigprocmask,
+    .raise = fake_calls::raise,
+    .exit_now = fake_calls::exit_now,
 };
 
 }  // namespace pelorin::platform::testing

@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "platform/terminal_console.h"
+#include "platform/terminal_modes.h"
+#include "platform/terminal_signals.h"
 
 namespace pelorin::platform {
 namespace {
@@ -37,8 +39,13 @@ class TerminalPtyTest : public ::testing::Test {
     void SetUp() override {
         winsize size{12, 40, 0, 0};
         ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
-        // Resizes of the test process's own terminal are no concern here.
+        // Resizes of the test process's own terminal are no concern here,
+        // and its signals keep their actions.
         sys.watch_resize = [] {};
+        sys.sigaction = [](int, const struct sigaction*, struct sigaction* old) {
+            if (old != nullptr) *old = {};
+            return 0;
+        };
         options.term = "xterm";
         options.utf8 = true;
         options.input_fd = slave;
@@ -48,6 +55,8 @@ class TerminalPtyTest : public ::testing::Test {
     void TearDown() override {
         if (master >= 0) ::close(master);
         if (slave >= 0) ::close(slave);
+        reset_terminal_signal_state();
+        reset_terminal_mode_record();
     }
 
     int master = -1;

@@ -1,6 +1,7 @@
 #include "platform/terminal_sys.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -61,6 +62,14 @@ void real_watch_resize() {
     ::sigaction(SIGWINCH, &action, nullptr);
 }
 
+int real_sigprocmask(int how, const sigset_t* set, sigset_t* old) {
+    return ::pthread_sigmask(how, set, old);
+}
+
+void real_exit_now(int code) {
+    ::_exit(code);
+}
+
 const TerminalSys real_sys{
     .read = ::read,
     .write = ::write,
@@ -76,6 +85,10 @@ const TerminalSys real_sys{
     .now_ms = real_now_ms,
     .sleep_ms = real_sleep_ms,
     .watch_resize = real_watch_resize,
+    .sigaction = ::sigaction,
+    .sigprocmask = real_sigprocmask,
+    .raise = ::raise,
+    .exit_now = real_exit_now,
 };
 
 }  // namespace

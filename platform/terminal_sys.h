@@ -35,6 +35,13 @@ struct TerminalSys {
     // Installs the window-size-change handler (it only calls
     // note_window_resized); called once per console.
     void (*watch_resize)();
+    // Signal dispositions and the blocked set of the calling thread.
+    int (*sigaction)(int signal, const struct sigaction* action, struct sigaction* old);
+    int (*sigprocmask)(int how, const sigset_t* set, sigset_t* old);
+    // Sends `signal` to the process itself.
+    int (*raise)(int signal);
+    // Ends the process at once with `code` (no exit steps).
+    void (*exit_now)(int code);
 };
 
 // The real calls of this system.
@@ -47,7 +54,8 @@ std::size_t write_all(const TerminalSys& sys, int fd, const char* bytes, std::si
 // Reads once, going on after interrupted calls; -1 on failure.
 ssize_t read_some(const TerminalSys& sys, int fd, char* buffer, std::size_t count);
 
-// tcsetattr, going on after interrupted calls.
+// tcsetattr with TCSANOW, going on after interrupted calls. Never
+// TCSAFLUSH: keys typed ahead or pasted must not be thrown away.
 bool set_terminal_mode(const TerminalSys& sys, int fd, const termios& mode);
 
 // Whether both descriptors are the same terminal device.
