@@ -31,10 +31,12 @@ class Terminal:
         environment.update(env or {})
         exports = " ".join("%s=%s" % (k, shlex.quote(v)) for k, v in environment.items())
         self.status_file = os.path.join(self.dir, "exit-status")
-        run = "exec env %s %s" % (exports, command)
+        # exec_program: the command is one program, which becomes the pane's
+        # process (signals and job control reach it alone).
+        run = "exec %s" % command
         if not exec_program:
-            run = "env %s %s; echo $? > %s" % (exports, command, shlex.quote(self.status_file))
-        shell = "cd %s && %s" % (shlex.quote(cwd or self.dir), run)
+            run = "%s; echo $? > %s" % (command, shlex.quote(self.status_file))
+        shell = "cd %s && export %s && %s" % (shlex.quote(cwd or self.dir), exports, run)
         self.tmux("-f", conf, "new-session", "-d", "-s", "t", "-x", str(cols), "-y", str(rows),
                   "sh", "-c", shell)
         self.cols, self.rows = cols, rows
