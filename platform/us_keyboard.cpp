@@ -10,6 +10,8 @@ std::uint32_t us_vk_to_char(std::uint32_t vk) {
     if (vk >= 0x41 && vk <= 0x5A) return vk;               // A to Z (reported in upper case)
     if (vk >= 0x60 && vk <= 0x69) return '0' + vk - 0x60;  // keypad 0 to 9
     switch (vk) {
+        case 0x03:
+            return 0x03;  // Ctrl+Break (VK_CANCEL), as Windows reports it
         case 0x08:
             return 0x08;  // Backspace
         case 0x09:
@@ -50,6 +52,8 @@ std::uint32_t us_vk_to_char(std::uint32_t vk) {
             return '\\';  // VK_OEM_5
         case 0xDD:
             return ']';  // VK_OEM_6
+        case 0xE2:
+            return '\\';  // the 102nd key (VK_OEM_102), beside the left Shift
         case 0xDE:
             return '\'';  // VK_OEM_7
         default:

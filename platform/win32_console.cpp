@@ -5,8 +5,12 @@
 #define NOMINMAX
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <array>
 #include <atomic>
+#include <cstdio>
 #include <vector>
 
 #include "platform/console_api.h"
@@ -252,6 +256,10 @@ bool Win32Console::set_ctrl_handler(CtrlHandler handler, bool add) {
 }  // namespace
 
 std::unique_ptr<ConsoleApi> make_system_console() {
+    // Redirected answers are read byte for byte, as on every other system:
+    // the C runtime's text mode would drop carriage returns and end the
+    // input at the first Ctrl+Z byte.
+    (void)_setmode(_fileno(stdin), _O_BINARY);
     return std::make_unique<Win32Console>();
 }
 

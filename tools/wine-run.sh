@@ -12,4 +12,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     timeout 120 "$wine" wineboot --init >/dev/null 2>&1 </dev/null
     timeout 60 "${wine%64}server" -w 2>/dev/null || true
 fi
+# The Wine server outlives each program by a few seconds; started here, away
+# from the caller's pipes, it does not keep them open after the program ends.
+"${wine%64}server" -p30 </dev/null >/dev/null 2>&1
 exec "$wine" "$@"
