@@ -3,7 +3,7 @@
 JOBS ?= 2
 FUZZ_SECONDS ?= 20
 
-.PHONY: run test test-asan fuzz bench deps clean
+.PHONY: run test test-asan fuzz bench windows deps clean
 
 deps:
 	@sh tools/ensure-deps.sh base
@@ -28,6 +28,10 @@ fuzz:
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j$(JOBS)
 	sh tools/run-fuzzers.sh build/fuzz/fuzz $(FUZZ_SECONDS)
+
+windows: test
+	@sh tools/ensure-deps.sh windows
+	sh tools/windows-check.sh
 
 bench:
 	@sh tools/ensure-deps.sh base bench
