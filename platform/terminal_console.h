@@ -53,6 +53,10 @@ class TerminalConsole final : public ConsoleApi {
     // A cursor report begun in the input is taken as keys when its rest has
     // not come after this long.
     static constexpr int reply_gap_ms = 50;
+    // After this many pauses without input (a second of the editor's), a
+    // pause waits up to settled_wait_ms for a key.
+    static constexpr int settle_after_quiet_waits = 40;
+    static constexpr int settled_wait_ms = 1000;
     // Held drawing beyond this goes out at once.
     static constexpr std::size_t held_output_limit = 64 * 1024;
 
@@ -150,6 +154,8 @@ class TerminalConsole final : public ConsoleApi {
     bool read_stalled_ = false;
     // The last wait found nothing to read, and nothing was read since.
     bool input_known_quiet_ = false;
+    // Pauses in a row in which no input came.
+    int quiet_waits_ = 0;
     TerminalKeyboard keyboard_;
 };
 

@@ -136,7 +136,11 @@ bool TerminalConsole::read_input(Handle h, InputEvent& event, std::uint32_t& cou
 // the Esc key; without keys it sleeps in poll(), using no processor time.
 void TerminalConsole::wait_for_input(std::uint32_t ms) {
     const std::int64_t now = sys_.now_ms();
-    std::int64_t timeout = ms;
+    // The editor asks for short pauses between looks at the keyboard. Once
+    // nothing has come for a while, a pause lasts until a key comes (or a
+    // due Esc, or a signal): the program cannot tell, and an idle prompt then
+    // costs no processor time. Any input brings the short pauses back.
+    std::int64_t timeout = quiet_waits_ >= settle_after_quiet_waits ? settled_wait_ms : ms;
     if (const std::optional<std::int64_t> due = keyboard_.deadline())
         timeout = std::clamp<std::int64_t>(*due - now, 0, timeout);
     if (scanner_.holding())
@@ -144,6 +148,7 @@ void TerminalConsole::wait_for_input(std::uint32_t ms) {
     pollfd wanted{options_.input_fd, POLLIN, 0};
     const int ready = sys_.poll(&wanted, 1, static_cast<int>(timeout));
     input_known_quiet_ = ready == 0;
+    quiet_waits_ = ready == 0 ? quiet_waits_ + 1 : 0;
     // A descriptor that cannot be waited on would end every wait at once.
     const bool unwatchable =
         (ready < 0 && errno != EINTR) || (ready > 0 && (wanted.revents & POLLNVAL) != 0);

@@ -255,6 +255,27 @@ TEST_F(TerminalInputTest, LoneEscComesAtTheFirstPollAfterItsDeadline) {
     EXPECT_EQ(keys(), std::vector<KeyEvent>{key(us_keys::escape, 27)});
 }
 
+TEST_F(TerminalInputTest, IdlePausesSettleIntoLongWaitsUntilAKeyComes) {
+    polled();
+    for (int i = 0; i < TerminalConsole::settle_after_quiet_waits; ++i) {
+        const std::int64_t before = t.now;
+        console->sleep(25);
+        ASSERT_EQ(t.now - before, 25) << "pause " << i;
+    }
+    std::int64_t before = t.now;
+    console->sleep(25);
+    EXPECT_EQ(t.now - before, TerminalConsole::settled_wait_ms);
+    // A key typed during a long wait ends it at once and is read.
+    t.answer("k", 300);
+    before = t.now;
+    console->sleep(25);
+    EXPECT_EQ(t.now - before, 300);
+    EXPECT_EQ(keys(), std::vector<KeyEvent>{typed('k')});
+    before = t.now;
+    console->sleep(25);
+    EXPECT_EQ(t.now - before, 25) << "short pauses again after input";
+}
+
 TEST_F(TerminalInputTest, SequenceSplitAcrossReadsIsOneKey) {
     polled();
     t.answer("\x1b[");
