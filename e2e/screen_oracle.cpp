@@ -12,8 +12,8 @@
 #include <string>
 
 #include "app/program.h"
-#include "platform/cp437.h"
 #include "platform/memory_console.h"
+#include "platform/terminal_vt.h"
 #include "test/test_dialogue.h"
 #include "textio/answer_input.h"
 #include "textio/channels.h"
@@ -29,19 +29,6 @@ int read_or_stop(void*) {
     const int c = std::getchar();
     if (c == EOF) throw Ended{};
     return c;
-}
-
-void put_utf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 }  // namespace
@@ -71,7 +58,7 @@ int main(int argc, char** argv) {
     for (int r = w.top; r <= w.bottom; ++r) {
         std::string row = console.row_text(r);
         while (!row.empty() && (row.back() == ' ' || row.back() == '\0')) row.pop_back();
-        for (unsigned char b : row) put_utf8(out, platform::cp437_to_unicode(b));
+        for (unsigned char b : row) platform::vt::put_glyph(out, b, true);
         out += '\n';
     }
     std::printf("%scursor %d %d\n", out.c_str(), console.cursor().x - w.left + 1,

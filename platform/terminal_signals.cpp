@@ -64,15 +64,20 @@ void set_action(const TerminalSys& sys, int signal, void (*handler)(int)) {
     (void)sys.sigaction(signal, &action, nullptr);
 }
 
-// Takes the default action of `signal`, which ends the process; the exit is
-// for a signal that somehow did not.
-void end_by_signal(const TerminalSys& sys, int signal) noexcept {
+// Raises `signal` again with its default action, unblocked.
+void take_default_action(const TerminalSys& sys, int signal) noexcept {
     set_action(sys, signal, SIG_DFL);
     sigset_t only;
     sigemptyset(&only);
     sigaddset(&only, signal);
     (void)sys.sigprocmask(SIG_UNBLOCK, &only, nullptr);
     (void)sys.raise(signal);
+}
+
+// Takes the default action of `signal`, which ends the process; the exit is
+// for a signal that somehow did not.
+void end_by_signal(const TerminalSys& sys, int signal) noexcept {
+    take_default_action(sys, signal);
     sys.exit_now(128 + signal);
 }
 
@@ -179,12 +184,7 @@ void on_stop_signal(int signal) noexcept {
     const TerminalSys& sys = handler_sys();
     give_terminal_back();
     // Stopped by the default action; execution goes on here when continued.
-    set_action(sys, signal, SIG_DFL);
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, signal);
-    (void)sys.sigprocmask(SIG_UNBLOCK, &only, nullptr);
-    (void)sys.raise(signal);
+    take_default_action(sys, signal);
     set_action(sys, signal, on_stop_signal);
     // Also when the stop did not happen (an orphaned process group): the
     // terminal was given back all the same and must be taken again.
