@@ -260,30 +260,29 @@ const TerminalSequence* find_byte_row(std::uint8_t byte) {
     return nullptr;
 }
 
+// The key that types `key_char` on a US keyboard, carrying `byte`.
+void push_char_key(DecodedKeys& out, std::uint8_t key_char, std::uint8_t byte,
+                   std::uint32_t state) {
+    const std::optional<CharKey> k = us_char_key(key_char);
+    if (!k) return;
+    KeyEvent e;
+    e.virtual_key = k->key.virtual_key;
+    e.scan_code = k->key.scan_code;
+    e.ch = byte;
+    e.control_state = state | (k->shift ? SHIFT : 0);
+    push(out, e);
+}
+
 // Ctrl with a key sends the key's character less 64: bytes 1-26 are
 // Ctrl+A-Z, 0 is Ctrl+@ (the 2 key), 28-31 Ctrl+\ ] ^ _ .
 void push_control(DecodedKeys& out, std::uint8_t byte, std::uint32_t alt) {
     std::uint8_t ch = static_cast<std::uint8_t>(byte + 0x40);
     if (ch >= 'A' && ch <= 'Z') ch = static_cast<std::uint8_t>(ch - 'A' + 'a');
-    const std::optional<CharKey> k = us_char_key(ch);
-    if (!k) return;
-    KeyEvent e;
-    e.virtual_key = k->key.virtual_key;
-    e.scan_code = k->key.scan_code;
-    e.ch = byte;
-    e.control_state = CTRL | (k->shift ? SHIFT : 0) | alt;
-    push(out, e);
+    push_char_key(out, ch, byte, CTRL | alt);
 }
 
 void push_printable(DecodedKeys& out, std::uint8_t byte, std::uint32_t alt) {
-    const std::optional<CharKey> k = us_char_key(byte);
-    if (!k) return;
-    KeyEvent e;
-    e.virtual_key = k->key.virtual_key;
-    e.scan_code = k->key.scan_code;
-    e.ch = byte;
-    e.control_state = (k->shift ? SHIFT : 0) | alt;
-    push(out, e);
+    push_char_key(out, byte, byte, alt);
 }
 
 }  // namespace
