@@ -3,15 +3,10 @@
 #include <cfenv>
 #include <cstdlib>
 
-#include "test/test_dialogue.h"
 #include "textio/channels.h"
+#include "typetest/dialogue.h"
 
 namespace pelorin::app {
-namespace {
-
-EndHook end_hook = nullptr;
-
-}  // namespace
 
 void set_float_environment() {
     // The default environment masks every exception, rounds to nearest and,
@@ -25,20 +20,13 @@ void set_float_environment() {
 void program_start() {
     textio::clear_channel_table();
     set_float_environment();
-    typetest::run_test();
+    program_end(typetest::run_test());
 }
 
 void program_end(int code) {
-    if (end_hook != nullptr) {
-        end_hook(code);
-    }
     // std::exit runs the registered exit steps, last registered first, then
     // flushes and closes the standard streams.
     std::exit(code);
-}
-
-void set_program_end_hook(EndHook hook) {
-    end_hook = hook;
 }
 
 }  // namespace pelorin::app

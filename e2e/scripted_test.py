@@ -30,7 +30,7 @@ PROGRAM_PREFIX = [os.path.abspath(p) if os.path.exists(p) else p  # e.g. a Wine 
 # Another build whose runs must come out byte for byte the same (the Linux
 # build, when the program under test is the Windows one).
 REFERENCE = os.environ.get("PELORIN_REFERENCE_PROGRAM")
-BANK = load_bank(os.environ.get("PELORIN_BANK", "test/question_bank.cpp"))
+BANK = load_bank(os.environ.get("PELORIN_BANK", "typetest/question_bank.cpp"))
 GOLDEN = Path(__file__).resolve().parent / "golden"
 TIMEOUT = float(os.environ.get("PELORIN_TIMEOUT", "10"))
 # What starting the program costs on top (a Wine launcher takes a while).

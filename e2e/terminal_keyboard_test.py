@@ -25,7 +25,7 @@ from dialogue_model import load_bank, model  # noqa: E402
 from tmux_harness import Terminal  # noqa: E402
 
 PROGRAM = os.path.abspath(os.environ.get("PELORIN_PROGRAM", "build/release/pelorin"))
-BANK = load_bank(os.environ.get("PELORIN_BANK", "test/question_bank.cpp"))
+BANK = load_bank(os.environ.get("PELORIN_BANK", "typetest/question_bank.cpp"))
 INTRO_END = "type 'ok' and press [ENTER] to continue."
 HINT = "Type 'y' for YES, 'n' for NO, 'p' for previous question."
 

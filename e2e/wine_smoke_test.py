@@ -31,7 +31,7 @@ ROOT = Path(__file__).resolve().parent.parent
 PROGRAM = os.path.abspath(os.environ.get("PELORIN_WINDOWS_PROGRAM",
                                          str(ROOT / "build/mingw/pelorin.exe")))
 WINE = os.path.abspath(os.environ.get("PELORIN_WINE", str(ROOT / "tools/wine-run.sh")))
-BANK = load_bank(os.environ.get("PELORIN_BANK", str(ROOT / "test/question_bank.cpp")))
+BANK = load_bank(os.environ.get("PELORIN_BANK", str(ROOT / "typetest/question_bank.cpp")))
 INTRO_END = "type 'ok' and press [ENTER] to continue."
 HINT = "Type 'y' for YES, 'n' for NO, 'p' for previous question."
 WINE_START = 30.0  # a first start may create the Wine prefix

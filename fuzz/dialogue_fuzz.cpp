@@ -5,17 +5,10 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/program.h"
 #include "fuzz/fuzz_support.h"
-#include "test/test_dialogue.h"
+#include "typetest/dialogue.h"
 
 namespace {
-
-struct Ended {
-    int code;
-};
-
-[[noreturn]] void end_hook(int code) { throw Ended{code}; }
 
 void enter_scratch_directory() {
     static bool done = false;
@@ -35,13 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform::MemoryConsole console(80, 25);
     fuzz::ByteFeed feed{data, size, 0};
     fuzz::fresh_services(console, feed);
-    app::set_program_end_hook(end_hook);
-    int code = -1;
-    try {
-        typetest::run_test();
-    } catch (const Ended& e) {
-        code = e.code;
-    }
+    const int code = typetest::run_test();
     textio::close_all_files();
     const bool reported = console.output().find("Test Results :") != std::string::npos;
     if (code != 0 && code != 1) std::abort();

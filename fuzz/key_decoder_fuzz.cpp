@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/key_decoder.h"
 #include "platform/memory_console.h"
+#include "platform/posix/key_decoder.h"
 #include "platform/us_keyboard.h"
 #include "textio/key_reader.h"
 

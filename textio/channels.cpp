@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "textio/print.h"
-
 namespace pelorin::textio {
 
 ChannelTable channel_table;
@@ -30,16 +28,20 @@ void file_close(Channel& channel) {
     channel.stream = nullptr;
 }
 
-bool is_file_channel(int n) { return n >= 1 && n <= LAST_FILE_CHANNEL; }
+bool is_file_channel(int n) {
+    return n >= 1 && n <= LAST_FILE_CHANNEL;
+}
 
-void close_all_files_at_exit() { close_all_files(); }
+void close_all_files_at_exit() {
+    close_all_files();
+}
 
 void update_column(Channel& channel, const std::uint8_t* bytes, std::size_t length) {
     std::size_t i = length;
-    while (i > 0 && bytes[i - 1] != 13 && bytes[i - 1] != 10) --i;
-    std::uint32_t column =
-        i > 0 ? static_cast<std::uint32_t>(length - i)
-              : channel.column + static_cast<std::uint32_t>(length);
+    while (i > 0 && bytes[i - 1] != 13 && bytes[i - 1] != 10)
+        --i;
+    std::uint32_t column = i > 0 ? static_cast<std::uint32_t>(length - i)
+                                 : channel.column + static_cast<std::uint32_t>(length);
     if (channel.width != 0) column %= channel.width;
     channel.column = column;
 }
@@ -49,7 +51,8 @@ void update_column(Channel& channel, const std::uint8_t* bytes, std::size_t leng
 DeviceOps FileDeviceOps{file_write, file_close, nullptr};
 
 void clear_channel_table() {
-    for (Channel& ch : channel_table.records) ch = Channel{};
+    for (Channel& ch : channel_table.records)
+        ch = Channel{};
 }
 
 Channel* channel_record(int n) {
@@ -96,8 +99,6 @@ Status results_file_open(std::string_view name, int n) {
     ch->access = ACCESS_READ_WRITE;
     return set_status(STATUS_OK);
 }
-
-void results_file_print(int n, std::string_view text) { print_text(n, text, PRINT_NEWLINE); }
 
 Status results_file_close(int n) {
     if (n == CONSOLE_CHANNEL) {

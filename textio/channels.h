@@ -70,8 +70,6 @@ Status channel_write(Channel* channel, const void* bytes, std::size_t length);
 // Opens `name` for output on file channel n ("wb": created or emptied), with
 // full buffering of 8192 bytes. Registers close_all_files at the first call.
 Status results_file_open(std::string_view name, int n);
-// The text's bytes, then 13 10, as two channel writes. Silent on failure.
-void results_file_print(int n, std::string_view text);
 // Closes file channel n (0: every file channel).
 Status results_file_close(int n);
 // Closes every open file channel (an exit step).

@@ -4,14 +4,36 @@
 #include <array>
 #include <cstdint>
 
-#include "textio/print.h"
-
 namespace pelorin::textio {
 
 ConsoleState console_state;
 
 void reset_console_state() {
     console_state = ConsoleState{};
+}
+
+namespace {
+
+ConsoleReadRecord console_read_record;
+
+}  // namespace
+
+void ensure_console_channel() {
+    Channel& ch = channel_table.records[CONSOLE_CHANNEL];
+    if (ch.ops != nullptr) return;
+    ch = Channel{};
+    ch.mode = MODE_APPEND;
+    ch.kind = KIND_DISK;
+    ch.access = ACCESS_READ_WRITE;
+    // Asking for the column and the width is what first fills the console
+    // window; nothing reads the two values for the console.
+    ch.column = static_cast<std::uint32_t>(console_get_column() - 1);
+    int width = 0;
+    console_get_size(&width, nullptr);
+    ch.width = static_cast<std::uint32_t>(width);
+    console_read_record = ConsoleReadRecord{};
+    ch.stream = &console_read_record;
+    ch.ops = &ConsoleDeviceOps;
 }
 
 namespace {

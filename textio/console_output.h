@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "platform/console_api.h"
+#include "textio/channels.h"
 #include "textio/status.h"
 
 namespace pelorin::textio {
@@ -55,6 +56,14 @@ struct ConsoleState {
 
 extern ConsoleState console_state;
 void reset_console_state();
+
+// The console channel's private record, read by answer input.
+struct ConsoleReadRecord {
+    std::uint32_t count = 0;
+};
+
+// Sets up the console channel (channel 0) if it has no operation table yet.
+void ensure_console_channel();
 
 // Writes the bytes at the console cursor (BEL, BS, TAB, LF and CR handled
 // here, wrapping, scrolling), or unchanged to standard output when that is

@@ -6,7 +6,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/key_decoder.h"
 #include "platform/memory_console.h"
 #include "textio/console_output.h"
 
@@ -391,126 +390,6 @@ TEST_F(KeyReader, NoInputWhenTheConsoleCannotBePeeked) {
     console.push_key(press('a', 0x1E, 0x41));
     EXPECT_FALSE(key_available());
     EXPECT_EQ(console.pending_events(), 1u);
-}
-
-// What a terminal sends, through the decoder and translate_key, gives the key
-// codes the console would.
-class TerminalKeys : public KeyReader {
-  protected:
-    std::vector<int> codes(std::string_view bytes) {
-        platform::KeyDecoder decoder;
-        std::vector<KeyEvent> events;
-        for (const char c : bytes) {
-            const platform::DecodedKeys keys = decoder.feed(static_cast<std::uint8_t>(c), 0);
-            events.insert(events.end(), keys.begin(), keys.end());
-        }
-        const platform::DecodedKeys last = decoder.tick(1000);
-        events.insert(events.end(), last.begin(), last.end());
-        std::vector<int> result;
-        for (const KeyEvent& e : events) {
-            const std::optional<int> code =
-                translate_key(e.ch, e.scan_code, e.virtual_key, e.control_state);
-            result.push_back(code.value_or(-1));
-        }
-        return result;
-    }
-};
-
-TEST_F(TerminalKeys, SequencesBecomeTheConsolesKeyCodes) {
-    const struct {
-        std::string_view bytes;
-        int code;
-    } cases[] = {
-        {"\x1b[D", KEY_LEFT},
-        {"\x1bOD", KEY_LEFT},
-        {"\x1b[1;5D", extended_key(0x73)},
-        {"\x1b[1;3D", extended_key(0x9B)},
-        {"\x1b[1;2D", KEY_LEFT},
-        {"\x1bOd", extended_key(0x73)},
-        {"\x1b[A", KEY_UP},
-        {"\x1b\x1b[A", extended_key(0x98)},
-        {"\x1b[B", KEY_DOWN},
-        {"\x1b[C", KEY_RIGHT},
-        {"\x1b[H", KEY_HOME},
-        {"\x1b[1~", KEY_HOME},
-        {"\x1b[7~", KEY_HOME},
-        {"\x1b[F", KEY_END},
-        {"\x1b[4~", KEY_END},
-        {"\x1b[8~", KEY_END},
-        {"\x1b[2~", extended_key(0x52)},
-        {"\x1b[3~", KEY_DELETE},
-        {"\x1b[3;5~", extended_key(0x93)},
-        {"\x1b[5~", extended_key(0x49)},
-        {"\x1b[5^", extended_key(0x84)},
-        {"\x1b[6~", extended_key(0x51)},
-        {"\x1bOP", extended_key(0x3B)},
-        {"\x1b[11~", extended_key(0x3B)},
-        {"\x1b[[A", extended_key(0x3B)},
-        {"\x1b[1;2P", extended_key(0x54)},
-        {"\x1b[1;5P", extended_key(0x5E)},
-        {"\x1b[1;3P", extended_key(0x68)},
-        {"\x1b[25~", extended_key(0x56)},
-        {"\x1b[21~", extended_key(0x44)},
-        {"\x1b[24~", extended_key(0x86)},
-        {"\x1b[24;5~", extended_key(0x8A)},
-        {"\x1b[E", extended_key(0x4C)},
-        {"\x1b[Z", extended_key(0x0F)},
-        {"\x1bOM", 13},
-        {"\x1bO5M", 10},
-        {"\x1bOo", '/'},
-        {"\x1bOw", '7'},
-        {"\r", 13},
-        {"\n", 13},
-        {"\x7f", 8},
-        {"\b", 8},
-        {"\t", 9},
-        {"\x1b", 27},
-        {"\x1b\x1b", extended_key(0x01)},
-        {"\x1b\r", extended_key(0x1C)},
-        {"\x1b\x7f", extended_key(0xE0)},
-        {"\x1bq", extended_key(0x10)},
-        {"\x1bQ", extended_key(0x10)},
-        {"\x1b\\", '\\'},
-        {"\x1b"
-         "1",
-         extended_key(0x78)},
-        {"a", 'a'},
-        {"A", 'A'},
-        {"?", '?'},
-        {"\x01", 1},
-        {"\x1a", 26},
-        {"\x1d", 29},
-        {"\xc3\xa9", 0x82},
-        {"\x1b\xc3\xa9", 0x82},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(std::string(c.bytes)));
-        EXPECT_EQ(codes(c.bytes), std::vector<int>{c.code});
-    }
-    // Ctrl+@ is a key event, but one the console gives no code for.
-    EXPECT_EQ(codes(std::string_view("\0", 1)), std::vector<int>{-1});
-}
-
-TEST_F(TerminalKeys, EveryRowAndEveryPrintableCharacterGivesACode) {
-    for (const platform::TerminalSequence& row : platform::terminal_sequences()) {
-        SCOPED_TRACE(testing::PrintToString(std::string(row.bytes)));
-        const std::vector<int> got = codes(row.bytes);
-        ASSERT_EQ(got.size(), 1u);
-        EXPECT_GT(got[0], 0);
-    }
-    for (int c = 0x20; c < 0x7F; ++c) {
-        const char byte = static_cast<char>(c);
-        EXPECT_EQ(codes(std::string_view(&byte, 1)), std::vector<int>{c}) << c;
-    }
-}
-
-TEST_F(TerminalKeys, DecodedKeysReachTheQueueThroughThePoll) {
-    platform::KeyDecoder decoder;
-    for (const char c : std::string_view("ok\x1b[D!\r")) {
-        for (const KeyEvent& e : decoder.feed(static_cast<std::uint8_t>(c), 0))
-            console.push_key(e);
-    }
-    EXPECT_EQ(read_all(), (std::vector<int>{'o', 'k', KEY_LEFT, '!', 13}));
 }
 
 TEST(KeyReaderExit, HandlerIsRemovedByAnExitStep) {

@@ -9,9 +9,9 @@ namespace {
 
 constexpr std::uint8_t LINE_END[2] = {13, 10};
 
-ConsoleReadRecord console_read_record;
-
-bool wants_line_end(unsigned flags) { return (flags & (PRINT_NEWLINE | PRINT_NEWLINE_TOO)) != 0; }
+bool wants_line_end(unsigned flags) {
+    return (flags & (PRINT_NEWLINE | PRINT_NEWLINE_TOO)) != 0;
+}
 
 // Every channel write first makes sure the console channel exists with its
 // write operation, whatever the channel.
@@ -22,24 +22,6 @@ Status write_on(int n, const void* bytes, std::size_t length) {
 }
 
 }  // namespace
-
-void ensure_console_channel() {
-    Channel& ch = channel_table.records[CONSOLE_CHANNEL];
-    if (ch.ops != nullptr) return;
-    ch = Channel{};
-    ch.mode = MODE_APPEND;
-    ch.kind = KIND_DISK;
-    ch.access = ACCESS_READ_WRITE;
-    // Asking for the column and the width is what first fills the console
-    // window; nothing reads the two values for the console.
-    ch.column = static_cast<std::uint32_t>(console_get_column() - 1);
-    int width = 0;
-    console_get_size(&width, nullptr);
-    ch.width = static_cast<std::uint32_t>(width);
-    console_read_record = ConsoleReadRecord{};
-    ch.stream = &console_read_record;
-    ch.ops = &ConsoleDeviceOps;
-}
 
 Status console_write_op(Channel&, const std::uint8_t* bytes, std::size_t length) {
     console_write_raw(bytes, length, 0);
@@ -60,11 +42,17 @@ void print_line_end(int channel, unsigned flags) {
     if (wants_line_end(flags)) (void)write_on(channel, LINE_END, sizeof LINE_END);
 }
 
+void results_file_print(int n, std::string_view text) {
+    print_text(n, text, PRINT_NEWLINE);
+}
+
 void console_print(std::string_view text, bool line_end) {
     print_text(CONSOLE_CHANNEL, text, line_end ? PRINT_NEWLINE : 0);
 }
 
-void console_newline() { print_line_end(CONSOLE_CHANNEL, PRINT_NEWLINE); }
+void console_newline() {
+    print_line_end(CONSOLE_CHANNEL, PRINT_NEWLINE);
+}
 
 void console_print_chars(const char* chars, bool line_end) {
     print_chars(CONSOLE_CHANNEL, chars, line_end ? PRINT_NEWLINE : 0);

@@ -24,14 +24,11 @@ void console_print(std::string_view text, bool line_end);
 void console_newline();
 void console_print_chars(const char* chars, bool line_end);
 
-// Sets up the console channel (channel 0) if it has no operation table yet.
-void ensure_console_channel();
 // The console channel's write operation: the bytes go to the output engine.
 Status console_write_op(Channel& channel, const std::uint8_t* bytes, std::size_t length);
 
-// The console channel's private record, read by answer input.
-struct ConsoleReadRecord {
-    std::uint32_t count = 0;
-};
+// The text's bytes, then 13 10, as two writes on file channel n. Silent on
+// failure.
+void results_file_print(int n, std::string_view text);
 
 }  // namespace pelorin::textio

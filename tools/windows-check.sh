@@ -22,7 +22,7 @@ PELORIN_PROGRAM=build/mingw/pelorin.exe \
 PELORIN_PROGRAM_PREFIX=tools/wine-run.sh \
 PELORIN_START_SECONDS=3 \
 PELORIN_REFERENCE_PROGRAM=build/release/pelorin \
-PELORIN_BANK=test/question_bank.cpp \
+PELORIN_BANK=typetest/question_bank.cpp \
     python3 e2e/scripted_test.py
 
 echo "--- the keyboard on Wine's console (tmux)"

@@ -1,7 +1,7 @@
 #!/bin/sh
-# Runs the Windows unit tests (build/mingw/pelorin_unit_tests.exe, made by
-# `cmake --preset mingw && cmake --build --preset mingw`) under Wine and exits
-# with their exit code.
+# Runs the Windows unit tests (build/mingw/pelorin_*_tests.exe, one program
+# per layer, made by `cmake --preset mingw && cmake --build --preset mingw`)
+# under Wine and exits with the first failing program's exit code, or 0.
 #
 # Needs only Debian's wine64 package. The Wine prefix lives in
 # build/wineprefix and is created on first use. The tests get a console of
@@ -15,8 +15,8 @@
 set -u
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-exe="$root/build/mingw/pelorin_unit_tests.exe"
-log="$root/build/mingw/wine-test.log"
+exes="$root/build/mingw/pelorin_platform_tests.exe $root/build/mingw/pelorin_textio_tests.exe
+$root/build/mingw/pelorin_typetest_tests.exe $root/build/mingw/pelorin_app_tests.exe"
 limit=${PELORIN_TEST_TIMEOUT:-300}
 
 fail() {
@@ -24,7 +24,9 @@ fail() {
     exit 2
 }
 
-[ -f "$exe" ] || fail "$exe not found: build it with the mingw preset first"
+for exe in $exes; do
+    [ -f "$exe" ] || fail "$exe not found: build it with the mingw preset first"
+done
 
 wine=${WINE:-}
 if [ -z "$wine" ]; then
@@ -62,25 +64,35 @@ fi
 # - The inner timeout stays in the terminal's foreground process group: in a
 #   background group Wine's console is stopped (SIGTTOU) when it sets up the
 #   terminal, and the tests hang.
-rm -f "$log"
-export PELORIN_WINE="$wine" PELORIN_EXE="$exe" PELORIN_LOG="$log" PELORIN_LIMIT="$limit"
-if command -v script >/dev/null 2>&1; then
-    fifo="$root/build/mingw/wine-test.stdin"
-    rm -f "$fifo"
-    mkfifo "$fifo" || fail "cannot make $fifo"
-    timeout -k 10 $((limit + 30)) script -qec \
-        'timeout --foreground -k 10 "$PELORIN_LIMIT" "$PELORIN_WINE" "$PELORIN_EXE" >"$PELORIN_LOG" 2>&1' \
-        /dev/null 0<>"$fifo" >/dev/null 2>&1
-    rc=$?
-    rm -f "$fifo"
-else
-    echo "wine-test: script(1) not found; the console tests will fail" >&2
-    timeout -k 10 "$limit" "$wine" "$exe" </dev/null >"$log" 2>&1
-    rc=$?
-fi
+run_one() {
+    exe=$1
+    log="${exe%.exe}.wine.log"
+    rm -f "$log"
+    export PELORIN_WINE="$wine" PELORIN_EXE="$exe" PELORIN_LOG="$log" PELORIN_LIMIT="$limit"
+    if command -v script >/dev/null 2>&1; then
+        fifo="$root/build/mingw/wine-test.stdin"
+        rm -f "$fifo"
+        mkfifo "$fifo" || fail "cannot make $fifo"
+        timeout -k 10 $((limit + 30)) script -qec \
+            'timeout --foreground -k 10 "$PELORIN_LIMIT" "$PELORIN_WINE" "$PELORIN_EXE" >"$PELORIN_LOG" 2>&1' \
+            /dev/null 0<>"$fifo" >/dev/null 2>&1
+        rc=$?
+        rm -f "$fifo"
+    else
+        echo "wine-test: script(1) not found; the console tests will fail" >&2
+        timeout -k 10 "$limit" "$wine" "$exe" </dev/null >"$log" 2>&1
+        rc=$?
+    fi
 
-[ -f "$log" ] && tr -d '\r' <"$log"
-case $rc in
-    124 | 137) echo "wine-test: timed out after $limit s" >&2 ;;
-esac
-exit $rc
+    [ -f "$log" ] && tr -d '\r' <"$log"
+    case $rc in
+        124 | 137) echo "wine-test: timed out after $limit s" >&2 ;;
+    esac
+    return $rc
+}
+
+status=0
+for exe in $exes; do
+    run_one "$exe" || { rc=$?; [ $status -ne 0 ] || status=$rc; }
+done
+exit $status

@@ -1,0 +1,487 @@
+#include "platform/posix/key_decoder.h"
+
+#include "platform/cp437.h"
+
+namespace pelorin::platform {
+namespace {
+
+namespace ks = key_state;
+using namespace us_keys;
+
+constexpr std::uint8_t ESC = 0x1B;
+constexpr std::uint32_t SHIFT = ks::shift;
+constexpr std::uint32_t CTRL = ks::left_ctrl;
+constexpr std::uint32_t ALT = ks::left_alt;
+
+constexpr PcKey F(int n) {
+    return function_key(n);
+}
+constexpr PcKey KP(int d) {
+    return keypad_digit(d);
+}
+
+// What terminals send for the keys, one row per form. Sequences with the
+// xterm modifier parameter (ESC [ 1 ; m A, ESC [ 3 ; m ~), rxvt's modifier
+// finals (ESC [ 3 ^) and an Esc before any of them (Alt) are decoded from
+// these rows by rule, in decode_sequence().
+constexpr TerminalSequence sequence_table[] = {
+    {"\r", enter},                // Enter in raw mode, every terminal
+    {"\n", enter},                // Enter where newlines are not turned into CR; pastes
+    {"\x7f", backspace},          // Backspace on xterm, VTE, rxvt, linux console
+    {"\b", backspace},            // Backspace set to send BS (PuTTY option, old VTs)
+    {"\t", tab},                  // Tab
+    {"\x1b[A", up},               // cursor keys, normal mode: xterm, VTE, linux console
+    {"\x1b[B", down},             //   "
+    {"\x1b[C", right},            //   "
+    {"\x1b[D", left},             //   "
+    {"\x1bOA", up},               // cursor keys, application mode (DECCKM): xterm, tmux
+    {"\x1bOB", down},             //   "
+    {"\x1bOC", right},            //   "
+    {"\x1bOD", left},             //   "
+    {"\x1b[a", up, SHIFT},        // rxvt: Shift+Up
+    {"\x1b[b", down, SHIFT},      // rxvt: Shift+Down
+    {"\x1b[c", right, SHIFT},     // rxvt: Shift+Right
+    {"\x1b[d", left, SHIFT},      // rxvt: Shift+Left
+    {"\x1bOa", up, CTRL},         // rxvt: Ctrl+Up
+    {"\x1bOb", down, CTRL},       // rxvt: Ctrl+Down
+    {"\x1bOc", right, CTRL},      // rxvt: Ctrl+Right
+    {"\x1bOd", left, CTRL},       // rxvt: Ctrl+Left
+    {"\x1b[H", home},             // xterm, VTE
+    {"\x1bOH", home},             // xterm in application mode
+    {"\x1b[1~", home},            // linux console, screen, tmux, PuTTY (VT220 Find)
+    {"\x1b[7~", home},            // rxvt
+    {"\x1b[F", end},              // xterm, VTE
+    {"\x1bOF", end},              // xterm in application mode
+    {"\x1b[4~", end},             // linux console, screen, tmux, PuTTY (VT220 Select)
+    {"\x1b[8~", end},             // rxvt
+    {"\x1b[2~", insert},          // VT220 editing keypad, every terminal
+    {"\x1b[3~", del},             //   "
+    {"\x1b[5~", page_up},         //   "
+    {"\x1b[6~", page_down},       //   "
+    {"\x1b[E", keypad_clear},     // xterm: keypad 5 with Num Lock off
+    {"\x1bOE", keypad_clear},     // xterm in application mode
+    {"\x1b[G", keypad_clear},     // linux console, PuTTY: keypad 5
+    {"\x1b[Z", tab, SHIFT},       // back-tab (Shift+Tab): xterm, VTE, rxvt, linux console
+    {"\x1bOP", F(1)},             // xterm, VTE: F1-F4 as VT100 PF1-PF4
+    {"\x1bOQ", F(2)},             //   "
+    {"\x1bOR", F(3)},             //   "
+    {"\x1bOS", F(4)},             //   "
+    {"\x1b[11~", F(1)},           // rxvt, PuTTY, old xterm: F1-F4 as VT220 keys
+    {"\x1b[12~", F(2)},           //   "
+    {"\x1b[13~", F(3)},           //   "
+    {"\x1b[14~", F(4)},           //   "
+    {"\x1b[15~", F(5)},           // F5 on all but the linux console
+    {"\x1b[17~", F(6)},           // F6-F12, every terminal (VT220 numbering skips 16, 22)
+    {"\x1b[18~", F(7)},           //   "
+    {"\x1b[19~", F(8)},           //   "
+    {"\x1b[20~", F(9)},           //   "
+    {"\x1b[21~", F(10)},          //   "
+    {"\x1b[23~", F(11)},          //   " (Shift+F1 on rxvt and the linux console)
+    {"\x1b[24~", F(12)},          //   " (Shift+F2 on rxvt and the linux console)
+    {"\x1b[[A", F(1)},            // linux console: F1-F5
+    {"\x1b[[B", F(2)},            //   "
+    {"\x1b[[C", F(3)},            //   "
+    {"\x1b[[D", F(4)},            //   "
+    {"\x1b[[E", F(5)},            //   "
+    {"\x1b[25~", F(3), SHIFT},    // rxvt, linux console: Shift+F3-F10 as VT220 F13-F20
+    {"\x1b[26~", F(4), SHIFT},    //   "
+    {"\x1b[28~", F(5), SHIFT},    //   "
+    {"\x1b[29~", F(6), SHIFT},    //   "
+    {"\x1b[31~", F(7), SHIFT},    //   "
+    {"\x1b[32~", F(8), SHIFT},    //   "
+    {"\x1b[33~", F(9), SHIFT},    //   "
+    {"\x1b[34~", F(10), SHIFT},   //   "
+    {"\x1bOM", keypad_enter},     // application keypad mode (DECKPAM): keypad Enter
+    {"\x1bOj", keypad_multiply},  //   " keypad *
+    {"\x1bOk", keypad_add},       //   " keypad +
+    {"\x1bOm", keypad_subtract},  //   " keypad -
+    {"\x1bOn", keypad_decimal},   //   " keypad full stop
+    {"\x1bOo", keypad_divide},    //   " keypad /
+    {"\x1bOp", KP(0)},            //   " keypad digits
+    {"\x1bOq", KP(1)},            //   "
+    {"\x1bOr", KP(2)},            //   "
+    {"\x1bOs", KP(3)},            //   "
+    {"\x1bOt", KP(4)},            //   "
+    {"\x1bOu", KP(5)},            //   "
+    {"\x1bOv", KP(6)},            //   "
+    {"\x1bOw", KP(7)},            //   "
+    {"\x1bOx", KP(8)},            //   "
+    {"\x1bOy", KP(9)},            //   "
+};
+
+struct FoundKey {
+    PcKey key;
+    std::uint32_t modifiers;
+};
+
+void push(DecodedKeys& out, const KeyEvent& event) {
+    if (out.count < DecodedKeys::capacity) out.events[out.count++] = event;
+}
+
+void push_key(DecodedKeys& out, PcKey key, std::uint32_t modifiers) {
+    KeyEvent e;
+    e.virtual_key = key.virtual_key;
+    e.scan_code = key.scan_code;
+    e.ch = key_event_char(key, modifiers);
+    e.control_state = modifiers | (key.enhanced ? ks::enhanced : 0);
+    push(out, e);
+}
+
+// A character with no key of its own on the keyboard (beyond ASCII).
+void push_character(DecodedKeys& out, std::uint8_t ch, std::uint32_t modifiers) {
+    KeyEvent e;
+    e.ch = ch;
+    e.control_state = modifiers;
+    push(out, e);
+}
+
+void push_code_point(DecodedKeys& out, char32_t code_point, bool alt) {
+    const int byte = cp437_from_unicode(code_point);
+    if (byte >= 0) push_character(out, static_cast<std::uint8_t>(byte), alt ? ALT : 0);
+}
+
+// ---- sequences --------------------------------------------------------------
+
+const TerminalSequence* find_row(char intro, std::string_view middle, char final_byte) {
+    for (const TerminalSequence& row : sequence_table) {
+        const std::string_view b = row.bytes;
+        if (b.size() == middle.size() + 3 && b[0] == '\x1b' && b[1] == intro &&
+            b.substr(2, middle.size()) == middle && b.back() == final_byte)
+            return &row;
+    }
+    return nullptr;
+}
+
+std::optional<FoundKey> found(const TerminalSequence* row, std::uint32_t modifiers) {
+    if (row == nullptr) return std::nullopt;
+    return FoundKey{row->key, row->modifiers | modifiers};
+}
+
+bool all_digits(std::string_view s) {
+    if (s.empty() || s.size() > 3) return false;
+    for (const char c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+// xterm's modifier parameter: 1 + (Shift 1, Alt 2, Ctrl 4, Meta 8).
+std::optional<std::uint32_t> modifier_param(std::string_view digits) {
+    if (!all_digits(digits)) return std::nullopt;
+    int m = 0;
+    for (const char c : digits)
+        m = m * 10 + (c - '0');
+    if (m < 1 || m > 16) return std::nullopt;
+    const int bits = m - 1;
+    std::uint32_t state = 0;
+    if ((bits & 1) != 0) state |= SHIFT;
+    if ((bits & (2 | 8)) != 0) state |= ALT;
+    if ((bits & 4) != 0) state |= CTRL;
+    return state;
+}
+
+// rxvt ends a modified VT220 key with $ (Shift), ^ (Ctrl) or @ (both).
+std::optional<std::uint32_t> rxvt_final_modifiers(char final_byte) {
+    switch (final_byte) {
+        case '~':
+            return 0u;
+        case '$':
+            return SHIFT;
+        case '^':
+            return CTRL;
+        case '@':
+            return CTRL | SHIFT;
+        default:
+            return std::nullopt;
+    }
+}
+
+// ESC [ n ; m ~ (xterm) and ESC [ n $ / ^ / @ (rxvt).
+std::optional<FoundKey> decode_vt220_key(std::string_view first,
+                                         std::optional<std::string_view> second, char final_byte) {
+    std::optional<std::uint32_t> modifiers = rxvt_final_modifiers(final_byte);
+    if (!modifiers || !all_digits(first)) return std::nullopt;
+    if (second) {
+        if (final_byte != '~') return std::nullopt;
+        modifiers = modifier_param(*second);
+        if (!modifiers) return std::nullopt;
+    }
+    return found(find_row('[', first, '~'), *modifiers);
+}
+
+// ESC [ 1 ; m X (xterm), ESC O m X (older xterm, konsole). xterm sends F1-F4
+// unmodified as ESC O P-S but modified as ESC [ 1 ; m P-S, so the other
+// introducer's row serves when the sequence's own has none.
+std::optional<FoundKey> decode_letter_key(char intro, std::string_view first,
+                                          std::optional<std::string_view> second, char final_byte) {
+    std::string_view m;
+    if (second) {
+        if (!first.empty() && first != "1") return std::nullopt;
+        m = *second;
+    } else if (intro == 'O') {
+        m = first;
+    } else {
+        return std::nullopt;
+    }
+    const std::optional<std::uint32_t> modifiers = modifier_param(m);
+    if (!modifiers) return std::nullopt;
+    const TerminalSequence* row = find_row(intro, "", final_byte);
+    if (row == nullptr) row = find_row(intro == '[' ? 'O' : '[', "", final_byte);
+    return found(row, *modifiers);
+}
+
+// `seq` is what followed the ESC: introducer, parameters, final byte.
+std::optional<FoundKey> decode_sequence(std::string_view seq) {
+    const char intro = seq.front();
+    const char final_byte = seq.back();
+    const std::string_view body = seq.substr(1, seq.size() - 2);
+    if (const TerminalSequence* row = find_row(intro, body, final_byte)) return found(row, 0);
+
+    const std::size_t semicolon = body.find(';');
+    const std::string_view first = body.substr(0, semicolon);
+    std::optional<std::string_view> second;
+    if (semicolon != std::string_view::npos) second = body.substr(semicolon + 1);
+    const bool letter =
+        (final_byte >= 'A' && final_byte <= 'Z') || (final_byte >= 'a' && final_byte <= 'z');
+    if (letter) return decode_letter_key(intro, first, second, final_byte);
+    if (intro == '[') return decode_vt220_key(first, second, final_byte);
+    return std::nullopt;
+}
+
+bool is_final(std::uint8_t byte) {
+    return byte >= 0x40 && byte <= 0x7E;
+}
+
+// ---- single bytes -----------------------------------------------------------
+
+const TerminalSequence* find_byte_row(std::uint8_t byte) {
+    for (const TerminalSequence& row : sequence_table) {
+        if (row.bytes.size() == 1 && static_cast<std::uint8_t>(row.bytes[0]) == byte) return &row;
+    }
+    return nullptr;
+}
+
+// The key that types `key_char` on a US keyboard, carrying `byte`.
+void push_char_key(DecodedKeys& out, std::uint8_t key_char, std::uint8_t byte,
+                   std::uint32_t state) {
+    const std::optional<CharKey> k = us_char_key(key_char);
+    if (!k) return;
+    KeyEvent e;
+    e.virtual_key = k->key.virtual_key;
+    e.scan_code = k->key.scan_code;
+    e.ch = byte;
+    e.control_state = state | (k->shift ? SHIFT : 0);
+    push(out, e);
+}
+
+// Ctrl with a key sends the key's character less 64: bytes 1-26 are
+// Ctrl+A-Z, 0 is Ctrl+@ (the 2 key), 28-31 Ctrl+\ ] ^ _ .
+void push_control(DecodedKeys& out, std::uint8_t byte, std::uint32_t alt) {
+    std::uint8_t ch = static_cast<std::uint8_t>(byte + 0x40);
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<std::uint8_t>(ch - 'A' + 'a');
+    push_char_key(out, ch, byte, CTRL | alt);
+}
+
+void push_printable(DecodedKeys& out, std::uint8_t byte, std::uint32_t alt) {
+    push_char_key(out, byte, byte, alt);
+}
+
+}  // namespace
+
+std::span<const TerminalSequence> terminal_sequences() {
+    return sequence_table;
+}
+
+std::uint8_t key_event_char(PcKey key, std::uint32_t modifiers) {
+    const bool ctrl = (modifiers & ks::any_ctrl) != 0;
+    if (key.virtual_key == enter.virtual_key && ctrl) return 10;
+    if (key == backspace && ctrl) return 127;
+    return static_cast<std::uint8_t>(us_vk_to_char(key.virtual_key));
+}
+
+// ---- the decoder --------------------------------------------------------------
+
+DecodedKeys KeyDecoder::feed(std::uint8_t byte, std::uint64_t now_ms) {
+    DecodedKeys out;
+    if (timed_out(now_ms)) settle(out);
+    last_ms_ = now_ms;
+    switch (mode_) {
+        case Mode::ground:
+            ground(byte, false, out);
+            break;
+        case Mode::escape:
+            after_escape(byte, out);
+            break;
+        case Mode::utf8:
+            in_utf8(byte, out);
+            break;
+        case Mode::mouse:
+            if (--skip_ == 0) mode_ = Mode::ground;
+            break;
+        default:
+            in_sequence(byte, out);
+            break;
+    }
+    return out;
+}
+
+DecodedKeys KeyDecoder::tick(std::uint64_t now_ms) {
+    DecodedKeys out;
+    if (timed_out(now_ms)) settle(out);
+    return out;
+}
+
+std::optional<std::uint64_t> KeyDecoder::deadline() const {
+    if (!waiting_for_time()) return std::nullopt;
+    return last_ms_ + escape_timeout_ms;
+}
+
+// A clock that goes backwards settles nothing.
+bool KeyDecoder::timed_out(std::uint64_t now_ms) const {
+    return waiting_for_time() && now_ms >= last_ms_ && now_ms - last_ms_ >= escape_timeout_ms;
+}
+
+bool KeyDecoder::waiting_for_time() const {
+    return mode_ != Mode::ground && mode_ != Mode::utf8;
+}
+
+// Nothing followed in time. A lone Esc is the Esc key and two are Alt+Esc;
+// ESC [ and ESC O alone are Alt with that character; anything longer was a
+// sequence cut short, and is dropped.
+void KeyDecoder::settle(DecodedKeys& out) {
+    if (mode_ == Mode::escape) {
+        push_key(out, escape, alt_ ? ALT : 0);
+    } else if ((mode_ == Mode::csi || mode_ == Mode::ss3) && seq_len_ == 1) {
+        if (alt_) push_key(out, escape, 0);
+        push_printable(out, static_cast<std::uint8_t>(seq_[0]), ALT);
+    }
+    mode_ = Mode::ground;
+    alt_ = false;
+    seq_len_ = 0;
+}
+
+void KeyDecoder::ground(std::uint8_t byte, bool alt, DecodedKeys& out) {
+    const std::uint32_t alt_state = alt ? ALT : 0;
+    if (byte == ESC) {
+        mode_ = Mode::escape;
+        alt_ = false;
+    } else if (byte >= 0x80) {
+        if (encoding_ == InputEncoding::latin1) {
+            push_code_point(out, byte, alt);
+        } else {
+            start_utf8(byte, alt);
+        }
+    } else if (byte >= 0x20 && byte < 0x7F) {
+        push_printable(out, byte, alt_state);
+    } else if (const TerminalSequence* row = find_byte_row(byte)) {
+        push_key(out, row->key, row->modifiers | alt_state);
+    } else {
+        push_control(out, byte, alt_state);
+    }
+}
+
+// After ESC: another ESC, a sequence introducer, or a key pressed with Alt.
+// Of ESC ESC x the first Esc is a key of its own and the second is Alt for x.
+void KeyDecoder::after_escape(std::uint8_t byte, DecodedKeys& out) {
+    if (byte == ESC) {
+        if (alt_) push_key(out, escape, 0);
+        alt_ = true;
+        return;
+    }
+    if (byte == '[' || byte == 'O') {
+        mode_ = byte == '[' ? Mode::csi : Mode::ss3;
+        seq_[0] = static_cast<char>(byte);
+        seq_len_ = 1;
+        return;
+    }
+    if (alt_) push_key(out, escape, 0);
+    mode_ = Mode::ground;
+    alt_ = false;
+    ground(byte, true, out);
+}
+
+// A control byte or ESC inside a sequence ends it unfinished (it is dropped)
+// and counts on its own.
+void KeyDecoder::restart(std::uint8_t byte, DecodedKeys& out) {
+    mode_ = Mode::ground;
+    alt_ = false;
+    seq_len_ = 0;
+    ground(byte, false, out);
+}
+
+void KeyDecoder::in_sequence(std::uint8_t byte, DecodedKeys& out) {
+    if (byte < 0x20 || byte >= 0x7F) return restart(byte, out);
+    if (mode_ == Mode::discard) {
+        if (is_final(byte)) mode_ = Mode::ground;
+        return;
+    }
+    if (seq_len_ == seq_.size()) {
+        mode_ = is_final(byte) ? Mode::ground : Mode::discard;
+        alt_ = false;
+        seq_len_ = 0;
+        return;
+    }
+    seq_[seq_len_++] = static_cast<char>(byte);
+    if (mode_ == Mode::csi && seq_len_ == 2 && byte == '[') {
+        mode_ = Mode::linux_fkey;
+        return;
+    }
+    // rxvt's $ (Shift) ends a sequence although it is no final byte.
+    const bool ends = mode_ == Mode::linux_fkey || is_final(byte) ||
+                      (mode_ == Mode::csi && byte == '$' && seq_len_ > 2);
+    if (ends) finish_sequence(out);
+}
+
+void KeyDecoder::finish_sequence(DecodedKeys& out) {
+    const std::string_view seq(seq_.data(), seq_len_);
+    const std::uint32_t alt = alt_ ? ALT : 0;
+    mode_ = Mode::ground;
+    alt_ = false;
+    seq_len_ = 0;
+    // An X10 mouse report: three raw bytes follow, none of them keys.
+    if (seq == "[M") {
+        mode_ = Mode::mouse;
+        skip_ = 3;
+        return;
+    }
+    if (const std::optional<FoundKey> k = decode_sequence(seq))
+        push_key(out, k->key, k->modifiers | alt);
+}
+
+// UTF-8 lead bytes, and the range the next byte must lie in so that the
+// character is neither overlong, a surrogate, nor beyond U+10FFFF.
+void KeyDecoder::start_utf8(std::uint8_t byte, bool alt) {
+    utf8_low_ = 0x80;
+    utf8_high_ = 0xBF;
+    if (byte >= 0xC2 && byte <= 0xDF) {
+        utf8_left_ = 1;
+        code_point_ = byte & 0x1Fu;
+    } else if (byte >= 0xE0 && byte <= 0xEF) {
+        utf8_left_ = 2;
+        code_point_ = byte & 0x0Fu;
+        if (byte == 0xE0) utf8_low_ = 0xA0;
+        if (byte == 0xED) utf8_high_ = 0x9F;
+    } else if (byte >= 0xF0 && byte <= 0xF4) {
+        utf8_left_ = 3;
+        code_point_ = byte & 0x07u;
+        if (byte == 0xF0) utf8_low_ = 0x90;
+        if (byte == 0xF4) utf8_high_ = 0x8F;
+    } else {
+        return;  // a continuation byte or a byte UTF-8 never uses: dropped
+    }
+    mode_ = Mode::utf8;
+    alt_ = alt;
+}
+
+void KeyDecoder::in_utf8(std::uint8_t byte, DecodedKeys& out) {
+    if (byte < utf8_low_ || byte > utf8_high_) return restart(byte, out);
+    code_point_ = (code_point_ << 6) | (byte & 0x3Fu);
+    utf8_low_ = 0x80;
+    utf8_high_ = 0xBF;
+    if (--utf8_left_ != 0) return;
+    const bool alt = alt_;
+    mode_ = Mode::ground;
+    alt_ = false;
+    push_code_point(out, code_point_, alt);
+}
+
+}  // namespace pelorin::platform

@@ -1,0 +1,113 @@
+// The line editor on the terminal console, over scripted system calls: keys
+// typed on a terminal become the edited line, with one write per key.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/posix/terminal_console_fixture_for_tests.h"
+#include "textio/answer_input.h"
+#include "textio/channels.h"
+#include "textio/console_output.h"
+#include "textio/key_reader.h"
+#include "textio/line_editor.h"
+
+namespace pelorin::platform {
+namespace {
+
+using testing::at;
+using testing::report;
+
+class TerminalEditorTest : public testing::TerminalConsoleTest {
+  protected:
+    void SetUp() override {
+        TerminalConsoleTest::SetUp();
+        textio::reset_console_state();
+        textio::clear_channel_table();
+        textio::reset_key_reader();
+        t.time_limit = t.now + 60'000;  // a line that never ends fails the test
+    }
+    void TearDown() override {
+        set_console(nullptr);
+        textio::reset_key_reader();
+        TerminalConsoleTest::TearDown();
+    }
+
+    // The console on a cols x rows terminal, the cursor at `cursor`, as the
+    // process's console.
+    void start(int cols, int rows, Coord cursor) {
+        ready(cols, rows, cursor);
+        set_console(console.get());
+    }
+
+    // Keys typed `gap_ms` apart, from now on.
+    void type(const std::vector<std::string>& keys, std::int64_t gap_ms = 100) {
+        std::int64_t at_ms = 0;
+        for (const std::string& k : keys)
+            t.answer(k, at_ms += gap_ms);
+    }
+
+    std::vector<std::string> bursts() const {
+        std::vector<std::string> all;
+        for (const auto& w : t.writes)
+            if (w.fd == 1) all.push_back(w.bytes);
+        return all;
+    }
+};
+
+TEST_F(TerminalEditorTest, OneWritePerKeyAndNoMoreThanTheChange) {
+    start(20, 5, at(0, 1));
+    type({"a", "b", "c", "\x1b[D", "X", "\r"});
+    const std::optional<textio::Text> line = textio::read_console_line();
+    ASSERT_TRUE(line.has_value());
+    EXPECT_EQ(*line, "abXc");
+    console->flush();
+    EXPECT_EQ(bursts(), (std::vector<std::string>{"a", "b", "c", "\b", "Xc\b", "\x1b[C"}));
+    EXPECT_EQ(info().cursor, at(4, 1));
+}
+
+TEST_F(TerminalEditorTest, EditingKeysOfATerminal) {
+    start(20, 5, at(0, 0));
+    // Home, Delete, End, Backspace (DEL), Tab, Esc alone, then a new text.
+    type({"x", "o", "k", "\x1b[H", "\x1b[3~", "\x1b[F", "\x7f", "\t", "\x1b", "o", "k", "\r"});
+    const std::optional<textio::Text> line = textio::read_console_line();
+    ASSERT_TRUE(line.has_value());
+    EXPECT_EQ(*line, "ok");
+    console->flush();
+    EXPECT_EQ(info().cursor, at(2, 0));
+}
+
+TEST_F(TerminalEditorTest, EscFollowedAtOnceByAKeyIsAlt) {
+    start(20, 5, at(0, 0));
+    type({"o", "\x1bk", "k", "\r"});
+    const std::optional<textio::Text> line = textio::read_console_line();
+    ASSERT_TRUE(line.has_value());
+    EXPECT_EQ(*line, "ok");  // Alt+K is a key the editor ignores
+}
+
+TEST_F(TerminalEditorTest, WindowResizedWhileEditingIsLearntAtTheNextKey) {
+    start(20, 5, at(0, 4));
+    type({"a", "b", "c", "\r"});
+    // Between b and c the window grows; the terminal keeps the line where
+    // it is on the screen, now the third row of eight.
+    t.actions.push_back({t.now + 250, [this] {
+                             t.size = winsize{8, 30, 0, 0};
+                             t.cursor_reply = report(3, 3);
+                             note_window_resized();
+                         }});
+    const std::optional<textio::Text> line = textio::read_console_line();
+    ASSERT_TRUE(line.has_value());
+    EXPECT_EQ(*line, "abc");
+    console->flush();
+    const std::vector<std::string> b = bursts();
+    ASSERT_GE(b.size(), 3u);
+    EXPECT_EQ(b[0], "a");
+    EXPECT_EQ(b[1], "b");
+    EXPECT_EQ(b[2], "c");  // drawn where the terminal said the cursor was
+    EXPECT_EQ(t.written(0), testing::cpr_request());
+    EXPECT_EQ(info().size, at(30, 8));
+    EXPECT_EQ(info().cursor, at(3, 2));
+}
+
+}  // namespace
+}  // namespace pelorin::platform

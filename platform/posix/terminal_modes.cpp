@@ -1,0 +1,97 @@
+#include "platform/posix/terminal_modes.h"
+
+#include <atomic>
+#include <cerrno>
+
+namespace pelorin::platform {
+
+TerminalModeRecord terminal_mode_record;
+
+void reset_terminal_mode_record() {
+    for (TerminalModeRecord::Entry& e : terminal_mode_record.entries) {
+        e.changed = 0;
+        e.fd = -1;
+        e.original = termios{};
+    }
+}
+
+termios keyboard_mode(const termios& user) {
+    termios keys = user;
+    keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | IEXTEN);
+    keys.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | ISTRIP);
+    keys.c_cc[VMIN] = 1;
+    keys.c_cc[VTIME] = 0;
+    return keys;
+}
+
+namespace {
+
+TerminalModeRecord::Entry* find_entry(int fd) {
+    for (TerminalModeRecord::Entry& e : terminal_mode_record.entries)
+        if (e.fd == fd) return &e;
+    return nullptr;
+}
+
+TerminalModeRecord::Entry* remember(const TerminalSys& sys, int fd) {
+    if (TerminalModeRecord::Entry* known = find_entry(fd)) return known;
+    TerminalModeRecord::Entry* free = find_entry(-1);
+    if (free == nullptr) return nullptr;
+    termios original{};
+    if (sys.tcgetattr(fd, &original) != 0) return nullptr;
+    free->original = original;
+    // A signal handler finds the entry only through `changed`, which is set
+    // after this: the fence keeps the entry's fields written before it.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    free->fd = fd;
+    return free;
+}
+
+void restore(const TerminalSys& sys, TerminalModeRecord::Entry& e) noexcept {
+    if (e.changed == 0) return;
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    struct sigaction before {};
+    const int saved_errno = errno;
+    const bool ignored = sys.sigaction(SIGTTOU, &ignore, &before) == 0;
+    (void)set_terminal_mode(sys, e.fd, e.original);
+    if (ignored) (void)sys.sigaction(SIGTTOU, &before, nullptr);
+    e.changed = 0;
+    errno = saved_errno;
+}
+
+}  // namespace
+
+bool change_terminal_mode(const TerminalSys& sys, int fd, const termios& mode) {
+    TerminalModeRecord::Entry* e = remember(sys, fd);
+    if (e == nullptr) return false;
+    const bool was_changed = e->changed != 0;
+    // Marked first: a signal arriving while the mode changes restores it.
+    e->changed = 1;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (set_terminal_mode(sys, fd, mode)) return true;
+    if (!was_changed) e->changed = 0;
+    return false;
+}
+
+bool enter_keyboard_mode(const TerminalSys& sys, int fd) {
+    const TerminalModeRecord::Entry* e = remember(sys, fd);
+    return e != nullptr && change_terminal_mode(sys, fd, keyboard_mode(e->original));
+}
+
+const termios* original_terminal_mode(int fd) {
+    const TerminalModeRecord::Entry* e = find_entry(fd);
+    return e != nullptr ? &e->original : nullptr;
+}
+
+void restore_terminal_mode(const TerminalSys& sys, int fd) noexcept {
+    if (fd < 0) return;
+    if (TerminalModeRecord::Entry* e = find_entry(fd)) restore(sys, *e);
+}
+
+void restore_terminal_modes(const TerminalSys& sys) noexcept {
+    for (TerminalModeRecord::Entry& e : terminal_mode_record.entries)
+        if (e.fd >= 0) restore(sys, e);
+}
+
+}  // namespace pelorin::platform

@@ -1,0 +1,61 @@
+// The modes this program puts terminals in, and the modes they had before.
+//
+// What a terminal had is remembered before the program first changes it, in
+// one process-wide record that signal handlers can read, so the terminal can
+// be given back exactly as it was at every end: a normal exit, a fatal
+// signal, a stop (Ctrl+Z). Modes always change with TCSANOW: keys typed
+// ahead or pasted are never thrown away.
+#pragma once
+
+#include <array>
+#include <csignal>
+
+#include "platform/posix/terminal_sys.h"
+
+namespace pelorin::platform {
+
+// The mode keys are read in, made from the user's mode `user`:
+// - no canonical lines and no echo: each key is read as it is typed, and
+//   only the line editor draws (ICANON, ECHO off; VMIN 1, VTIME 0);
+// - no input translation: CR, LF and bytes beyond ASCII arrive as the
+//   terminal sends them (ICRNL, INLCR, IGNCR, ISTRIP off);
+// - no implementation extensions, so Ctrl+V and Ctrl+O are keys rather than
+//   "quote next" and "discard output" on the systems that honour those
+//   outside canonical mode (IEXTEN off);
+// - everything else as the user has it: Ctrl+C, Ctrl+\ and Ctrl+Z still
+//   signal (ISIG), Ctrl+S and Ctrl+Q still pause and resume output when the
+//   user has that on (IXON), and output is processed as before (OPOST,
+//   ONLCR): the drawing never relies on either.
+termios keyboard_mode(const termios& user);
+
+struct TerminalModeRecord {
+    struct Entry {
+        int fd = -1;
+        termios original{};
+        // A mode of the program's is (or is about to be) in force.
+        volatile std::sig_atomic_t changed = 0;
+    };
+    // The keyboard's terminal and the one asked for the cursor, which are
+    // one and the same but for unusual redirections.
+    std::array<Entry, 2> entries;
+};
+
+extern TerminalModeRecord terminal_mode_record;
+void reset_terminal_mode_record();
+
+// Puts `mode` in force on `fd`; before the program's first change to that
+// terminal, what it had is remembered. False when it could not be set.
+bool change_terminal_mode(const TerminalSys& sys, int fd, const termios& mode);
+// Puts the keyboard mode, made from what the terminal had before the
+// program's first change, in force on `fd`.
+bool enter_keyboard_mode(const TerminalSys& sys, int fd);
+// The mode `fd` had before the program first changed it; nullptr if never.
+const termios* original_terminal_mode(int fd);
+// Gives `fd` back what it had, if a mode of the program's is in force.
+// SIGTTOU is ignored meanwhile, so that a process put in the background can
+// still do it instead of being stopped.
+void restore_terminal_mode(const TerminalSys& sys, int fd) noexcept;
+// The same for every terminal; safe in a signal handler.
+void restore_terminal_modes(const TerminalSys& sys) noexcept;
+
+}  // namespace pelorin::platform

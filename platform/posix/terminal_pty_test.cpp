@@ -1,0 +1,139 @@
+// The terminal console on a real pseudo-terminal: the test holds the far
+// (master) side and plays the terminal, answering the cursor request.
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <thread>
+
+#include "platform/posix/terminal_console.h"
+#include "platform/posix/terminal_modes.h"
+#include "platform/posix/terminal_signals.h"
+
+namespace pelorin::platform {
+namespace {
+
+// Reads from `fd` until `done` holds for what was read, or five seconds pass.
+template <typename Done>
+std::string read_until(int fd, Done done) {
+    std::string got;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done(got) && std::chrono::steady_clock::now() < deadline) {
+        pollfd wanted{fd, POLLIN, 0};
+        if (::poll(&wanted, 1, 100) <= 0) continue;
+        char buffer[256];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        got.append(buffer, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
+class TerminalPtyTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        winsize size{12, 40, 0, 0};
+        ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
+        // Resizes of the test process's own terminal are no concern here,
+        // and its signals keep their actions.
+        sys.watch_resize = [] {};
+        sys.sigaction = [](int, const struct sigaction*, struct sigaction* old) {
+            if (old != nullptr) *old = {};
+            return 0;
+        };
+        options.term = "xterm";
+        options.utf8 = true;
+        options.input_fd = slave;
+        options.output_fd = slave;
+        options.tty_path = "/dev/null";
+    }
+    void TearDown() override {
+        if (master >= 0) ::close(master);
+        if (slave >= 0) ::close(slave);
+        reset_terminal_signal_state();
+        reset_terminal_mode_record();
+    }
+
+    int master = -1;
+    int slave = -1;
+    TerminalSys sys = real_terminal_sys();
+    TerminalOptions options;
+};
+
+TEST_F(TerminalPtyTest, LearnsTheCursorAndDrawsOnTheTerminal) {
+    termios before{};
+    ASSERT_EQ(::tcgetattr(slave, &before), 0);
+    std::string request;
+    std::thread far_side([&] {
+        request = read_until(master, [](const std::string& s) { return s.size() >= 4; });
+        const std::string answer = "xy\x1b[5;3R";  // keys typed just before the answer
+        (void)::write(master, answer.data(), answer.size());
+    });
+    TerminalConsole console(sys, options);
+    ScreenBufferInfo info;
+    ASSERT_TRUE(console.screen_buffer_info(TerminalConsole::output_handle, info));
+    far_side.join();
+
+    EXPECT_EQ(request, "\x1b[6n");
+    EXPECT_EQ(info.size, (Coord{40, 12}));
+    EXPECT_EQ(info.cursor, (Coord{2, 4}));
+    EXPECT_EQ(console.take_input(), "xy");
+    termios after{};
+    ASSERT_EQ(::tcgetattr(slave, &after), 0);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);  // canonical, echoing, as it was
+
+    const CharCell cells[] = {{'H', 7}, {0x82, 7}};
+    ASSERT_TRUE(console.write_cells(TerminalConsole::output_handle, cells, 2, Coord{2, 4}));
+    ASSERT_TRUE(console.set_cursor_position(TerminalConsole::output_handle, Coord{4, 4}));
+    console.flush();
+    const std::string shown = "H\xC3\xA9";
+    EXPECT_EQ(read_until(master, [&](const std::string& s) { return s.size() >= shown.size(); }),
+              shown);
+}
+
+TEST_F(TerminalPtyTest, TerminalThatNeverAnswersIsAskedOnce) {
+    TerminalConsole console(sys, options);
+    ScreenBufferInfo info;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(console.screen_buffer_info(TerminalConsole::output_handle, info));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(TerminalConsole::reply_wait_ms));
+    EXPECT_EQ(info.cursor, (Coord{0, 11}));
+    EXPECT_EQ(read_until(master, [](const std::string& s) { return s.size() >= 4; }), "\x1b[6n");
+
+    // The answer comes late, after a key: the key is kept, the answer dropped.
+    const std::string late = "k\x1b[5;3R";
+    ASSERT_EQ(::write(master, late.data(), late.size()), static_cast<ssize_t>(late.size()));
+    termios quiet{};
+    ASSERT_EQ(::tcgetattr(slave, &quiet), 0);
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    quiet.c_cc[VMIN] = 0;
+    quiet.c_cc[VTIME] = 0;
+    ASSERT_EQ(::tcsetattr(slave, TCSANOW, &quiet), 0);
+    std::string input;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (input.empty() && std::chrono::steady_clock::now() < deadline) {
+        pollfd wanted{slave, POLLIN, 0};
+        (void)::poll(&wanted, 1, 100);
+        console.poll_input();
+        input = console.take_input();
+    }
+    EXPECT_EQ(input, "k");
+}
+
+TEST(TerminalSignals, WindowChangeIsRecordedOnce) {
+    reset_terminal_signals();
+    real_terminal_sys().watch_resize();
+    ASSERT_EQ(::raise(SIGWINCH), 0);
+    ::signal(SIGWINCH, SIG_DFL);
+    EXPECT_TRUE(take_window_resized());
+    EXPECT_FALSE(take_window_resized());
+}
+
+}  // namespace
+}  // namespace pelorin::platform

@@ -1,0 +1,215 @@
+#include "platform/posix/terminal_signals.h"
+
+#include <cerrno>
+
+#include "platform/posix/terminal_modes.h"
+
+namespace pelorin::platform {
+
+TerminalSignalState terminal_signal_state;
+
+static_assert(std::atomic<CtrlHandler>::is_always_lock_free,
+              "signal handlers may only read lock-free control handlers");
+
+void reset_terminal_signal_state() {
+    TerminalSignalState& s = terminal_signal_state;
+    s.sys = TerminalSys{};
+    s.watching = false;
+    s.hang_up_ignored = false;
+    for (auto& h : s.ctrl_handlers)
+        h.store(nullptr);
+    s.closed = 0;
+    s.continued = 0;
+    s.cursor_hidden = 0;
+    s.cursor_fd = -1;
+}
+
+sigset_t ending_signals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int s : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP})
+        sigaddset(&set, s);
+    return set;
+}
+
+void hold_ending_signals(const TerminalSys& sys, sigset_t& before) {
+    const sigset_t set = ending_signals();
+    (void)sys.sigprocmask(SIG_BLOCK, &set, &before);
+}
+
+void release_ending_signals(const TerminalSys& sys, const sigset_t& before) {
+    (void)sys.sigprocmask(SIG_SETMASK, &before, nullptr);
+}
+
+namespace {
+
+const TerminalSys& handler_sys() {
+    return terminal_signal_state.sys;
+}
+
+void show_cursor_if_hidden() noexcept {
+    TerminalSignalState& s = terminal_signal_state;
+    if (s.cursor_hidden == 0 || s.cursor_fd < 0) return;
+    static constexpr char show[] = "\x1b[?25h";
+    (void)handler_sys().write(s.cursor_fd, show, sizeof show - 1);
+    s.cursor_hidden = 0;
+}
+
+void set_action(const TerminalSys& sys, int signal, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    action.sa_mask = ending_signals();
+    sigaddset(&action.sa_mask, SIGCONT);
+    action.sa_flags = SA_RESTART;
+    (void)sys.sigaction(signal, &action, nullptr);
+}
+
+// Raises `signal` again with its default action, unblocked.
+void take_default_action(const TerminalSys& sys, int signal) noexcept {
+    set_action(sys, signal, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    (void)sys.sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    (void)sys.raise(signal);
+}
+
+// Takes the default action of `signal`, which ends the process; the exit is
+// for a signal that somehow did not.
+void end_by_signal(const TerminalSys& sys, int signal) noexcept {
+    take_default_action(sys, signal);
+    sys.exit_now(128 + signal);
+}
+
+// The terminal as the user had it, before anything else can happen.
+void give_terminal_back() noexcept {
+    restore_terminal_modes(handler_sys());
+    show_cursor_if_hidden();
+}
+
+void give_close_event() noexcept {
+    if (terminal_signal_state.closed != 0) return;
+    terminal_signal_state.closed = 1;
+    (void)call_ctrl_handlers(ctrl_event::close);
+}
+
+bool ignored_now(const TerminalSys& sys, int signal) {
+    struct sigaction current {};
+    return sys.sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
+
+}  // namespace
+
+void watch_terminal_signals(const TerminalSys& sys) {
+    TerminalSignalState& s = terminal_signal_state;
+    if (s.watching) return;
+    s.watching = true;
+    s.sys = sys;
+    for (const int signal : {SIGINT, SIGQUIT, SIGTERM})
+        if (!ignored_now(sys, signal)) set_action(sys, signal, on_ending_signal);
+    s.hang_up_ignored = ignored_now(sys, SIGHUP);
+    if (!s.hang_up_ignored) set_action(sys, SIGHUP, on_hang_up_signal);
+    if (!ignored_now(sys, SIGTSTP)) set_action(sys, SIGTSTP, on_stop_signal);
+    set_action(sys, SIGCONT, on_continue_signal);
+}
+
+// --- control handlers ---------------------------------------------------------
+
+bool add_ctrl_handler(const TerminalSys& sys, CtrlHandler handler) {
+    if (handler == nullptr) return false;
+    sigset_t before;
+    hold_ending_signals(sys, before);
+    bool added = false;
+    for (auto& slot : terminal_signal_state.ctrl_handlers) {
+        if (slot.load() != nullptr) continue;
+        slot.store(handler);
+        added = true;
+        break;
+    }
+    release_ending_signals(sys, before);
+    return added;
+}
+
+bool remove_ctrl_handler(const TerminalSys& sys, CtrlHandler handler) {
+    auto& slots = terminal_signal_state.ctrl_handlers;
+    sigset_t before;
+    hold_ending_signals(sys, before);
+    // The newest registration of the handler goes; the later ones close up
+    // so the order of the rest is kept.
+    bool removed = false;
+    for (std::size_t i = slots.size(); i-- > 0;) {
+        if (slots[i].load() != handler || handler == nullptr) continue;
+        for (std::size_t j = i; j + 1 < slots.size(); ++j)
+            slots[j].store(slots[j + 1].load());
+        slots.back().store(nullptr);
+        removed = true;
+        break;
+    }
+    release_ending_signals(sys, before);
+    return removed;
+}
+
+bool call_ctrl_handlers(std::uint32_t event) noexcept {
+    const auto& slots = terminal_signal_state.ctrl_handlers;
+    for (std::size_t i = slots.size(); i-- > 0;) {
+        const CtrlHandler h = slots[i].load();
+        if (h != nullptr && h(event)) return true;
+    }
+    return false;
+}
+
+// --- the handlers ----------------------------------------------------------------
+
+void on_ending_signal(int signal) noexcept {
+    const int saved_errno = errno;
+    if (signal == SIGINT && call_ctrl_handlers(ctrl_event::c)) {
+        errno = saved_errno;
+        return;
+    }
+    give_terminal_back();
+    end_by_signal(handler_sys(), signal);
+    errno = saved_errno;
+}
+
+void on_hang_up_signal(int signal) noexcept {
+    const int saved_errno = errno;
+    give_close_event();
+    give_terminal_back();
+    end_by_signal(handler_sys(), signal);
+    errno = saved_errno;
+}
+
+void on_stop_signal(int signal) noexcept {
+    const int saved_errno = errno;
+    const TerminalSys& sys = handler_sys();
+    give_terminal_back();
+    // Stopped by the default action; execution goes on here when continued.
+    take_default_action(sys, signal);
+    set_action(sys, signal, on_stop_signal);
+    // Also when the stop did not happen (an orphaned process group): the
+    // terminal was given back all the same and must be taken again.
+    terminal_signal_state.continued = 1;
+    errno = saved_errno;
+}
+
+void on_continue_signal(int) noexcept {
+    terminal_signal_state.continued = 1;
+}
+
+bool take_continued() noexcept {
+    if (terminal_signal_state.continued == 0) return false;
+    terminal_signal_state.continued = 0;
+    return true;
+}
+
+void end_after_hang_up(const TerminalSys& sys) noexcept {
+    give_close_event();
+    restore_terminal_modes(sys);
+    if (terminal_signal_state.hang_up_ignored) {
+        sys.exit_now(hang_up_exit_code);
+    } else {
+        end_by_signal(sys, SIGHUP);
+    }
+}
+
+}  // namespace pelorin::platform

@@ -1,0 +1,95 @@
+// The terminal console's signals: the ends of the process that come from
+// outside, and stopping and continuing.
+//
+// - Ctrl+C (SIGINT), SIGTERM and Ctrl+\ (SIGQUIT) end the process as usual:
+//   the terminal is given back its mode first, then the signal's default
+//   action is taken by raising it again. SIGINT is first offered to the
+//   console control handlers as a Ctrl+C event; one that handles it keeps
+//   the process going.
+// - A hang-up (SIGHUP, or the terminal found gone by a read) is the console's
+//   close event: the control handlers are called with it, and the process
+//   then ends at once, as a console process does after its close handlers.
+// - Ctrl+Z (SIGTSTP) gives the terminal back before the process stops; when
+//   it continues (SIGCONT, whatever stopped it) the console takes the
+//   terminal again and learns the cursor afresh before the next key.
+//
+// A signal the process was started with ignored (SIGINT and SIGQUIT in a
+// background job of a script, SIGHUP under nohup) stays ignored.
+//
+// Handlers only do what is safe there: they set flags, call tcsetattr,
+// write a fixed sequence, and raise. They never touch the output the console
+// holds back: the console blocks these signals while it holds any (see
+// hold_ending_signals), so a signal's action waits until what the program
+// drew has reached the terminal.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <csignal>
+#include <cstdint>
+
+#include "platform/console_api.h"
+#include "platform/posix/terminal_sys.h"
+
+namespace pelorin::platform {
+
+// Exit code when the terminal is gone and SIGHUP, which the process was
+// started with ignored, cannot end it: 128 + SIGHUP, the status a shell
+// shows for a process ended by a hang-up.
+inline constexpr int hang_up_exit_code = 128 + SIGHUP;
+
+struct TerminalSignalState {
+    // The system calls the handlers make.
+    TerminalSys sys{};
+    bool watching = false;
+    // SIGHUP was ignored when the handlers were installed (nohup).
+    bool hang_up_ignored = false;
+    // The console control handlers, oldest first; the newest is called first.
+    static constexpr std::size_t max_ctrl_handlers = 8;
+    std::array<std::atomic<CtrlHandler>, max_ctrl_handlers> ctrl_handlers{};
+    // The close event has been given: it is given once.
+    volatile std::sig_atomic_t closed = 0;
+    // The process went on after a stop.
+    volatile std::sig_atomic_t continued = 0;
+    // The terminal shows no cursor; it is shown again before the process
+    // ends or stops. cursor_fd is where, -1 when nothing may be written.
+    volatile std::sig_atomic_t cursor_hidden = 0;
+    volatile std::sig_atomic_t cursor_fd = -1;
+};
+
+extern TerminalSignalState terminal_signal_state;
+// Forgets the handlers and flags (tests). Dispositions are left alone.
+void reset_terminal_signal_state();
+
+// Installs the handlers, once per process, to make their calls through `sys`.
+void watch_terminal_signals(const TerminalSys& sys);
+
+// The signals whose actions must wait while output is held: SIGINT, SIGQUIT,
+// SIGTERM, SIGHUP, SIGTSTP.
+sigset_t ending_signals();
+// Blocks them, keeping the mask there was in `before`; release puts it back.
+void hold_ending_signals(const TerminalSys& sys, sigset_t& before);
+void release_ending_signals(const TerminalSys& sys, const sigset_t& before);
+
+// SetConsoleCtrlHandler for one handler; false when there is no room.
+bool add_ctrl_handler(const TerminalSys& sys, CtrlHandler handler);
+bool remove_ctrl_handler(const TerminalSys& sys, CtrlHandler handler);
+// Calls the handlers, newest first, until one handles `event`.
+bool call_ctrl_handlers(std::uint32_t event) noexcept;
+
+// True once after each time the process went on from a stop.
+bool take_continued() noexcept;
+
+// The terminal is gone, found by the program's own thread: the close event,
+// the terminal given back what can be, and the end (by SIGHUP's default
+// action, or hang_up_exit_code when SIGHUP is ignored). Returns only where
+// the system calls are a test's stand-ins.
+void end_after_hang_up(const TerminalSys& sys) noexcept;
+
+// The handlers themselves, for tests.
+void on_ending_signal(int signal) noexcept;  // SIGINT, SIGQUIT, SIGTERM
+void on_hang_up_signal(int signal) noexcept;
+void on_stop_signal(int signal) noexcept;
+void on_continue_signal(int signal) noexcept;
+
+}  // namespace pelorin::platform

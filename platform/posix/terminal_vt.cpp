@@ -1,0 +1,203 @@
+#include "platform/posix/terminal_vt.h"
+
+#include "platform/cp437.h"
+
+namespace pelorin::platform::vt {
+namespace {
+
+void csi(std::string& out) {
+    out += esc;
+    out += '[';
+}
+
+// A relative move: the count is left out when it is 1, as every terminal
+// takes a missing count for 1.
+void relative(std::string& out, int n, char final) {
+    csi(out);
+    if (n != 1) out += std::to_string(n);
+    out += final;
+}
+
+void put_utf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// The column part of a move on the same row, without CR.
+void move_along(std::string& out, int from, int to) {
+    if (to > from) {
+        cursor_forward(out, to - from);
+    } else if (to < from) {
+        const int n = from - to;
+        std::string back;
+        cursor_back(back, n);
+        // Backspaces are shorter for a few columns; they never leave the row.
+        out += n <= static_cast<int>(back.size()) ? std::string(static_cast<std::size_t>(n), '\b')
+                                                  : back;
+    }
+}
+
+}  // namespace
+
+void move_to(std::string& out, int row, int col) {
+    csi(out);
+    if (row != 0 || col != 0) out += std::to_string(row + 1);
+    if (col != 0) {
+        out += ';';
+        out += std::to_string(col + 1);
+    }
+    out += 'H';
+}
+
+void cursor_up(std::string& out, int n) {
+    relative(out, n, 'A');
+}
+void cursor_down(std::string& out, int n) {
+    relative(out, n, 'B');
+}
+void cursor_forward(std::string& out, int n) {
+    relative(out, n, 'C');
+}
+void cursor_back(std::string& out, int n) {
+    relative(out, n, 'D');
+}
+
+void show_cursor(std::string& out, bool visible) {
+    csi(out);
+    out += visible ? "?25h" : "?25l";
+}
+
+void set_scroll_region(std::string& out, int top, int bottom) {
+    csi(out);
+    out += std::to_string(top + 1);
+    out += ';';
+    out += std::to_string(bottom + 1);
+    out += 'r';
+}
+
+void reset_scroll_region(std::string& out) {
+    csi(out);
+    out += 'r';
+}
+
+void erase_chars(std::string& out, int n) {
+    relative(out, n, 'X');
+}
+
+void erase_line_right(std::string& out) {
+    csi(out);
+    out += 'K';
+}
+
+void bell(std::string& out) {
+    out += '\a';
+}
+
+void request_cursor_position(std::string& out) {
+    csi(out);
+    out += "6n";
+}
+
+void move_cursor(std::string& out, Coord from, Coord to) {
+    if (from == to) return;
+    std::string vertical;
+    if (to.y < from.y) cursor_up(vertical, from.y - to.y);
+    if (to.y > from.y) cursor_down(vertical, to.y - from.y);
+
+    std::string along = vertical;
+    move_along(along, from.x, to.x);
+    std::string from_start = vertical + '\r';
+    move_along(from_start, 0, to.x);
+    std::string absolute;
+    move_to(absolute, to.y, to.x);
+
+    // On a tie the absolute move wins: it does not depend on where the
+    // terminal's cursor really is.
+    const std::string* best = &absolute;
+    if (along.size() < best->size()) best = &along;
+    if (from_start.size() < best->size()) best = &from_start;
+    out += *best;
+}
+
+void put_glyph(std::string& out, std::uint8_t byte, bool utf8) {
+    const char32_t glyph = cp437_to_unicode(byte);
+    if (utf8) {
+        put_utf8(out, glyph);
+    } else {
+        out += glyph >= 0x20 && glyph < 0x7F ? static_cast<char>(glyph) : '?';
+    }
+}
+
+bool CursorReportScanner::take_digit(std::uint8_t byte, int& value) {
+    // Five digits are more than any screen has; a longer number is no report.
+    if (byte < '0' || byte > '9' || digits_ == 5) return false;
+    value = value * 10 + (byte - '0');
+    ++digits_;
+    held_ += static_cast<char>(byte);
+    return true;
+}
+
+bool CursorReportScanner::feed(std::uint8_t byte, std::string& input) {
+    switch (state_) {
+        case State::ground:
+            break;
+        case State::escape:
+            if (byte == '[') {
+                held_ += '[';
+                state_ = State::row;
+                row_ = 0;
+                digits_ = 0;
+                return false;
+            }
+            break;
+        case State::row:
+            if (take_digit(byte, row_)) return false;
+            if (byte == ';' && digits_ > 0) {
+                held_ += ';';
+                state_ = State::column;
+                column_ = 0;
+                digits_ = 0;
+                return false;
+            }
+            break;
+        case State::column:
+            if (take_digit(byte, column_)) return false;
+            if (byte == 'R' && digits_ > 0) {
+                held_.clear();
+                state_ = State::ground;
+                return true;
+            }
+            break;
+    }
+    // Not (or no longer) a report: what was held is input, and this byte
+    // starts afresh.
+    release(input);
+    if (byte == static_cast<std::uint8_t>(esc)) {
+        held_ += esc;
+        state_ = State::escape;
+    } else {
+        input += static_cast<char>(byte);
+    }
+    return false;
+}
+
+void CursorReportScanner::release(std::string& input) {
+    input += held_;
+    held_.clear();
+    state_ = State::ground;
+}
+
+}  // namespace pelorin::platform::vt

@@ -1,0 +1,43 @@
+// The questionnaire's main flow: introduction, consent, expected type,
+// confidence and the statement loop, then the report.
+#pragma once
+
+#include <array>
+
+#include "textio/text_ops.h"
+#include "typetest/question_bank.h"
+
+namespace pelorin::typetest {
+
+// Running score of each type, index 1 to 16 in TypeOrder; 0 unused.
+using TypeScores = std::array<float, TYPE_COUNT + 1>;
+// Last answer to each statement: 1 yes, 0 no; index 0 unused.
+using AnswerLog = std::array<float, BANK_SLOTS>;
+
+// Everything the dialogue gathers; the report reads and finishes it.
+struct TestState {
+    QuestionBank bank;
+    TypeScores scores{};
+    AnswerLog answers{};
+    textio::Text answer;
+    textio::Text expected_type;
+    textio::Text confidence;
+    int q = 1;  // the statement on screen; the terminator's slot at the end
+};
+
+// The whole questionnaire; returns the exit code the program ends with:
+// 0 after a refused consent or the final ok, 1 when redirected input ended
+// before the last statement was answered.
+int run_test();
+
+// The steps of run_test.
+void show_introduction();
+// False when the answer was not ok: the program ends there.
+bool take_consent(TestState& state);
+void take_self_assessment(TestState& state);
+// False when redirected input ended before the last statement was answered.
+bool run_statement_loop(TestState& state);
+// score <- single(weight + score) for all 16 types.
+void add_weights(TypeScores& scores, const QuestionBank& bank, int q, bool yes);
+
+}  // namespace pelorin::typetest

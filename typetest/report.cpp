@@ -1,0 +1,87 @@
+#include "typetest/report.h"
+
+#include <cmath>
+
+#include "textio/answer_input.h"
+#include "textio/channels.h"
+#include "textio/number_text.h"
+#include "textio/print.h"
+
+namespace pelorin::typetest {
+namespace {
+
+using textio::console_newline;
+using textio::console_print;
+using textio::Text;
+
+void print_scores(const TypeScores& scores) {
+    for (std::size_t t = 1; t <= TYPE_COUNT; ++t) {
+        const Text label = textio::text_concat(TypeOrder[t], " :");
+        console_print(label, false);
+        console_print(textio::format_print_single(scores[t]), true);
+        textio::results_file_print(
+            RESULTS_CHANNEL,
+            textio::text_concat(textio::text_concat(label, " "),
+                                textio::text_left(textio::format_str_single(scores[t]), 9)));
+    }
+}
+
+Text expected_type_line(const TestState& state) {
+    Text line = textio::text_concat("Expected TIM : ", state.expected_type);
+    textio::text_append(line, " (");
+    textio::text_append(line, state.confidence);
+    textio::text_append(line, ")");
+    return line;
+}
+
+void wait_for_final_ok(TestState& state) {
+    for (;;) {
+        textio::text_assign(state.answer, textio::read_input_field());
+        if (textio::text_compare(textio::text_upper(state.answer), "OK") == 0) return;
+        // The file is complete: input that has ended can only end the program.
+        if (textio::input_exhausted()) return;
+    }
+}
+
+}  // namespace
+
+void finish_scores(TypeScores& scores) {
+    for (std::size_t t = 1; t <= TYPE_COUNT; ++t) {
+        // 100 times a single is exact in double; the quotient is rounded once
+        // to single. This truncates: 17.6999989 becomes 17.69.
+        const double hundredths = std::floor(100.0 * static_cast<double>(scores[t]));
+        scores[t] = static_cast<float>(hundredths / 100.0);
+    }
+}
+
+Text answers_text(const TestState& state) {
+    Text answers;
+    for (int i = 1; i < state.q; ++i)
+        textio::text_append(answers,
+                            textio::format_str_single(state.answers[static_cast<std::size_t>(i)]));
+    return answers;
+}
+
+void write_report(TestState& state) {
+    const Text answers = answers_text(state);
+    finish_scores(state.scores);
+    (void)textio::results_file_open(RESULTS_FILE, RESULTS_CHANNEL);
+    console_newline();
+    console_print("Test Results :", true);
+    textio::results_file_print(RESULTS_CHANNEL, "Test Results from Pelorin 0.1.5");
+    console_newline();
+    print_scores(state.scores);
+    console_newline();
+    textio::results_file_print(RESULTS_CHANNEL, textio::text_concat("Answers : ", answers));
+    textio::results_file_print(RESULTS_CHANNEL, expected_type_line(state));
+    (void)textio::results_file_close(RESULTS_CHANNEL);
+    console_print("The more the type has a large number, the more it's probable for you.", true);
+    console_print("Remember : this test is not 100% reliable.", true);
+    console_print("type 'ok' and press [ENTER] to continue.", true);
+    wait_for_final_ok(state);
+    textio::text_clear(state.answer);
+    textio::text_clear(state.expected_type);
+    textio::text_clear(state.confidence);
+}
+
+}  // namespace pelorin::typetest
