@@ -85,10 +85,7 @@ bool TerminalConsole::drawable(Handle h, Coord at) {
 }
 
 void TerminalConsole::learn_geometry() {
-    if (!resize_watched_) {
-        resize_watched_ = true;
-        sys_.watch_resize();
-    }
+    watch_terminal_signals(sys_);
     // What is held was drawn for the terminal as it was; it goes first.
     if (geometry_known_) send(true);
     winsize size{};

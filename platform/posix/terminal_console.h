@@ -126,7 +126,6 @@ class TerminalConsole final : public ConsoleApi {
     TerminalScreen screen_;
     enum class Kind { unknown, console, stream };
     Kind kind_ = Kind::unknown;
-    bool resize_watched_ = false;
     bool geometry_known_ = false;
     // The terminal once let the request go unanswered: it is not asked again.
     bool reply_missed_ = false;

@@ -93,7 +93,7 @@ TEST_F(TerminalEditorTest, WindowResizedWhileEditingIsLearntAtTheNextKey) {
     t.actions.push_back({t.now + 250, [this] {
                              t.size = winsize{8, 30, 0, 0};
                              t.cursor_reply = report(3, 3);
-                             note_window_resized();
+                             testing::window_resized();
                          }});
     const std::optional<textio::Text> line = textio::read_console_line();
     ASSERT_TRUE(line.has_value());

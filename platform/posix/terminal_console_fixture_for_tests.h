@@ -10,7 +10,6 @@
 
 #include "platform/posix/terminal_console.h"
 #include "platform/posix/terminal_fake_sys_for_tests.h"
-#include "platform/posix/terminal_modes.h"
 #include "platform/posix/terminal_signals.h"
 #include "platform/posix/terminal_vt.h"
 
@@ -31,6 +30,11 @@ inline std::string report(int row, int col) {
     return "\x1b[" + std::to_string(row) + ";" + std::to_string(col) + "R";
 }
 
+// The window changes size: what the handler of SIGWINCH notes.
+inline void window_resized() {
+    on_window_size_signal(SIGWINCH);
+}
+
 inline std::string cpr_request() {
     std::string s;
     vt::request_cursor_position(s);
@@ -41,9 +45,7 @@ class TerminalConsoleTest : public ::testing::Test {
   protected:
     void SetUp() override {
         fake_terminal = &t;
-        reset_terminal_signals();
         reset_terminal_signal_state();
-        reset_terminal_mode_record();
     }
     void TearDown() override {
         console.reset();
@@ -51,9 +53,7 @@ class TerminalConsoleTest : public ::testing::Test {
         for (const FakeTerminal::ModeChange& change : t.mode_changes)
             EXPECT_NE(change.when, TCSAFLUSH);
         fake_terminal = nullptr;
-        reset_terminal_signals();
         reset_terminal_signal_state();
-        reset_terminal_mode_record();
     }
 
     TerminalConsole& make(std::string term = "xterm-256color", bool utf8 = false) {

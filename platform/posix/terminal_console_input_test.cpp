@@ -8,6 +8,7 @@
 
 #include "platform/posix/key_decoder.h"
 #include "platform/posix/terminal_console_fixture_for_tests.h"
+#include "platform/posix/terminal_modes.h"
 #include "platform/us_keyboard.h"
 
 namespace pelorin::platform {

@@ -57,7 +57,7 @@ void expect_stream_only(TerminalConsole& c, FakeTerminal& t) {
     EXPECT_EQ(t.sleeps, (std::vector<std::uint32_t>{250, 25}));
     EXPECT_TRUE(t.opened.empty());
     EXPECT_TRUE(t.mode_changes.empty());
-    EXPECT_EQ(t.watch_calls, 0);
+    EXPECT_TRUE(t.dispositions.empty());
 }
 
 TEST_F(TerminalConsoleTest, OutputNotATerminalIsAByteStream) {
@@ -90,7 +90,7 @@ TEST_F(TerminalConsoleTest, WindowIsTheWholeBuffer) {
     // Asked on standard input, the same terminal; nothing on standard output.
     EXPECT_EQ(t.written(0), cpr_request());
     EXPECT_EQ(t.written(1), "");
-    EXPECT_EQ(t.watch_calls, 1);
+    EXPECT_EQ(t.handler(SIGWINCH), &on_window_size_signal);
     // Quiet while asking (signals kept), as before afterwards.
     ASSERT_EQ(t.mode_changes.size(), 2u);
     EXPECT_EQ(t.mode_changes[0].mode.c_lflag, tcflag_t{ISIG});
@@ -127,7 +127,7 @@ TEST_F(TerminalConsoleTest, ReportBeyondTheWindowIsClamped) {
     ready(10, 4, at(2, 2));
     t.size = winsize{4, 10, 0, 0};
     t.answer(report(99, 999));
-    note_window_resized();
+    testing::window_resized();
     EXPECT_EQ(info().cursor, at(9, 3));
 }
 
@@ -168,7 +168,7 @@ TEST_F(TerminalConsoleTest, NoTerminalToAskGivesTheBottomRow) {
     EXPECT_EQ(info().cursor, at(0, 5));
     EXPECT_EQ(requests(), 0);
     EXPECT_TRUE(t.opened.empty());
-    note_window_resized();
+    testing::window_resized();
     info();
     EXPECT_EQ(info().cursor, at(0, 5));
     EXPECT_EQ(requests(), 0);
@@ -181,7 +181,7 @@ TEST_F(TerminalConsoleTest, ProcessTerminalThatCannotBeOpenedGivesTheBottomRow) 
     make();
     EXPECT_EQ(info().cursor, at(0, 5));
     EXPECT_EQ(requests(), 0);
-    note_window_resized();
+    testing::window_resized();
     info();
     EXPECT_EQ(t.opened.size(), 1u);  // looked for once
     console.reset();
@@ -199,7 +199,7 @@ TEST_F(TerminalConsoleTest, SilentTerminalWaitsHalfASecondOnceAndFallsBack) {
 
     // A resize learns the new size, but the terminal is not asked again.
     t.size = winsize{8, 30, 0, 0};
-    note_window_resized();
+    testing::window_resized();
     const ScreenBufferInfo i = info();
     EXPECT_EQ(i.size, at(30, 8));
     EXPECT_EQ(i.cursor, at(0, 7));
@@ -264,7 +264,7 @@ TEST_F(TerminalConsoleTest, FailingReadEndsTheWaitForGood) {
     t.size = winsize{5, 10, 0, 0};
     make();
     EXPECT_EQ(info().cursor, at(0, 4));
-    note_window_resized();
+    testing::window_resized();
     info();
     EXPECT_EQ(requests(), 1);
 }
@@ -282,7 +282,7 @@ TEST_F(TerminalConsoleTest, ResizeLearnsSizeAndCursorAfterSendingWhatIsHeld) {
     ASSERT_TRUE(put("A", at(0, 0)));
     t.size = winsize{6, 20, 0, 0};
     t.answer(report(5, 2));
-    note_window_resized();
+    testing::window_resized();
     const ScreenBufferInfo i = info();
     EXPECT_EQ(i.size, at(20, 6));
     EXPECT_EQ(i.cursor, at(1, 4));

@@ -93,7 +93,6 @@ struct FakeTerminal {
     std::vector<std::string> opened;
     std::vector<int> closed;
     std::vector<std::uint32_t> sleeps;
-    int watch_calls = 0;
     // The order of visible events: "write", "sleep".
     std::vector<std::string> events;
 
@@ -309,10 +308,6 @@ inline void sleep_ms(std::uint32_t ms) {
     fake_terminal->pass_time();
 }
 
-inline void watch_resize() {
-    ++fake_terminal->watch_calls;
-}
-
 inline int sigaction(int signal, const struct sigaction* action, struct sigaction* old) {
     FakeTerminal& t = *fake_terminal;
     if (old != nullptr) {
@@ -367,7 +362,6 @@ inline const TerminalSys fake_sys{
     .getsid = fake_calls::getsid,
     .now_ms = fake_calls::now_ms,
     .sleep_ms = fake_calls::sleep_ms,
-    .watch_resize = fake_calls::watch_resize,
     .sigaction = fake_calls::sigaction,
     .sigprocmask = fake_calls::sigprocmask,
     .raise = fake_calls::raise,

@@ -23,7 +23,6 @@
 #include <string>
 
 #include "platform/console_api.h"
-#include "platform/posix/terminal_modes.h"
 #include "platform/posix/terminal_signals.h"
 
 namespace pelorin::platform {
@@ -61,9 +60,7 @@ bool job_ctrl_handler(std::uint32_t event) {
     sigset_t none;
     sigemptyset(&none);
     (void)::sigprocmask(SIG_SETMASK, &none, nullptr);
-    reset_terminal_signals();
     reset_terminal_signal_state();
-    reset_terminal_mode_record();
     (void)set_console(make_system_console().release());
     ConsoleApi& c = console();
     const Handle in = c.std_handle(StdHandle::input);

@@ -41,7 +41,6 @@ class TerminalPtyTest : public ::testing::Test {
         ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
         // Resizes of the test process's own terminal are no concern here,
         // and its signals keep their actions.
-        sys.watch_resize = [] {};
         sys.sigaction = [](int, const struct sigaction*, struct sigaction* old) {
             if (old != nullptr) *old = {};
             return 0;
@@ -56,7 +55,6 @@ class TerminalPtyTest : public ::testing::Test {
         if (master >= 0) ::close(master);
         if (slave >= 0) ::close(slave);
         reset_terminal_signal_state();
-        reset_terminal_mode_record();
     }
 
     int master = -1;
@@ -127,10 +125,14 @@ TEST_F(TerminalPtyTest, TerminalThatNeverAnswersIsAskedOnce) {
 }
 
 TEST(TerminalSignals, WindowChangeIsRecordedOnce) {
-    reset_terminal_signals();
-    real_terminal_sys().watch_resize();
+    reset_terminal_signal_state();
+    struct sigaction action {};
+    action.sa_handler = on_window_size_signal;
+    sigemptyset(&action.sa_mask);
+    struct sigaction before {};
+    ASSERT_EQ(::sigaction(SIGWINCH, &action, &before), 0);
     ASSERT_EQ(::raise(SIGWINCH), 0);
-    ::signal(SIGWINCH, SIG_DFL);
+    ::sigaction(SIGWINCH, &before, nullptr);
     EXPECT_TRUE(take_window_resized());
     EXPECT_FALSE(take_window_resized());
 }

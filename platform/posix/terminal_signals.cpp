@@ -20,8 +20,14 @@ void reset_terminal_signal_state() {
         h.store(nullptr);
     s.closed = 0;
     s.continued = 0;
+    s.window_resized = 0;
     s.cursor_hidden = 0;
     s.cursor_fd = -1;
+    for (TerminalSignalState::ModeEntry& e : s.modes) {
+        e.changed = 0;
+        e.fd = -1;
+        e.original = termios{};
+    }
 }
 
 sigset_t ending_signals() {
@@ -111,6 +117,7 @@ void watch_terminal_signals(const TerminalSys& sys) {
     if (!s.hang_up_ignored) set_action(sys, SIGHUP, on_hang_up_signal);
     if (!ignored_now(sys, SIGTSTP)) set_action(sys, SIGTSTP, on_stop_signal);
     set_action(sys, SIGCONT, on_continue_signal);
+    set_action(sys, SIGWINCH, on_window_size_signal);
 }
 
 // --- control handlers ---------------------------------------------------------
@@ -196,9 +203,19 @@ void on_continue_signal(int) noexcept {
     terminal_signal_state.continued = 1;
 }
 
+void on_window_size_signal(int) noexcept {
+    terminal_signal_state.window_resized = 1;
+}
+
 bool take_continued() noexcept {
     if (terminal_signal_state.continued == 0) return false;
     terminal_signal_state.continued = 0;
+    return true;
+}
+
+bool take_window_resized() noexcept {
+    if (terminal_signal_state.window_resized == 0) return false;
+    terminal_signal_state.window_resized = 0;
     return true;
 }
 

@@ -1,5 +1,7 @@
 // The terminal console's signals: the ends of the process that come from
-// outside, and stopping and continuing.
+// outside, stopping and continuing, and the window changing size. Everything
+// a signal handler reads or writes is in one record here, the terminal modes
+// to give back included.
 //
 // - Ctrl+C (SIGINT), SIGTERM and Ctrl+\ (SIGQUIT) end the process as usual:
 //   the terminal is given back its mode first, then the signal's default
@@ -15,6 +17,9 @@
 //
 // A signal the process was started with ignored (SIGINT and SIGQUIT in a
 // background job of a script, SIGHUP under nohup) stays ignored.
+//
+// - A window size change (SIGWINCH) is only noted; the console learns the
+//   new size at its next look at the terminal.
 //
 // Handlers only do what is safe there: they set flags, call tcsetattr,
 // write a fixed sequence, and raise. They never touch the output the console
@@ -39,6 +44,14 @@ namespace pelorin::platform {
 inline constexpr int hang_up_exit_code = 128 + SIGHUP;
 
 struct TerminalSignalState {
+    // A terminal whose mode the program changes, and the mode it had before.
+    struct ModeEntry {
+        int fd = -1;
+        termios original{};
+        // A mode of the program's is (or is about to be) in force.
+        volatile std::sig_atomic_t changed = 0;
+    };
+
     // The system calls the handlers make.
     TerminalSys sys{};
     bool watching = false;
@@ -51,14 +64,19 @@ struct TerminalSignalState {
     volatile std::sig_atomic_t closed = 0;
     // The process went on after a stop.
     volatile std::sig_atomic_t continued = 0;
+    // The window changed size since the console last looked.
+    volatile std::sig_atomic_t window_resized = 0;
     // The terminal shows no cursor; it is shown again before the process
     // ends or stops. cursor_fd is where, -1 when nothing may be written.
     volatile std::sig_atomic_t cursor_hidden = 0;
     volatile std::sig_atomic_t cursor_fd = -1;
+    // The keyboard's terminal and the one asked for the cursor, which are
+    // one and the same but for unusual redirections.
+    std::array<ModeEntry, 2> modes;
 };
 
 extern TerminalSignalState terminal_signal_state;
-// Forgets the handlers and flags (tests). Dispositions are left alone.
+// Forgets the handlers, flags and modes (tests). Dispositions are left alone.
 void reset_terminal_signal_state();
 
 // Installs the handlers, once per process, to make their calls through `sys`.
@@ -79,6 +97,8 @@ bool call_ctrl_handlers(std::uint32_t event) noexcept;
 
 // True once after each time the process went on from a stop.
 bool take_continued() noexcept;
+// True once for every run of window size changes since the last call.
+bool take_window_resized() noexcept;
 
 // The terminal is gone, found by the program's own thread: the close event,
 // the terminal given back what can be, and the end (by SIGHUP's default
@@ -91,5 +111,6 @@ void on_ending_signal(int signal) noexcept;  // SIGINT, SIGQUIT, SIGTERM
 void on_hang_up_signal(int signal) noexcept;
 void on_stop_signal(int signal) noexcept;
 void on_continue_signal(int signal) noexcept;
+void on_window_size_signal(int signal) noexcept;
 
 }  // namespace pelorin::platform
