@@ -131,14 +131,6 @@ TEST_F(TerminalConsoleTest, ReportBeyondTheWindowIsClamped) {
     EXPECT_EQ(info().cursor, at(9, 3));
 }
 
-TEST_F(TerminalConsoleTest, KeysTypedAroundTheReportAreKeptAsInput) {
-    t.answer("hi" + report(2, 3) + "jo");
-    make();
-    EXPECT_EQ(info().cursor, at(2, 1));
-    EXPECT_EQ(console->take_input(), "hijo");
-    EXPECT_EQ(console->take_input(), "");
-}
-
 TEST_F(TerminalConsoleTest, RedirectedInputAsksTheProcessTerminal) {
     t.input_is_tty = false;
     t.answer(report(3, 1));
@@ -193,7 +185,7 @@ TEST_F(TerminalConsoleTest, SilentTerminalWaitsHalfASecondOnceAndFallsBack) {
     make();
     const std::int64_t start = t.now;
     EXPECT_EQ(info().cursor, at(0, 5));
-    EXPECT_EQ(t.now - start, TerminalConsole::reply_wait_ms);
+    EXPECT_EQ(t.now - start, TerminalInput::reply_wait_ms);
     EXPECT_TRUE(t.sleeps.empty());
     EXPECT_EQ(t.mode_changes.back().mode.c_lflag, tcflag_t{ICANON | ECHO | ISIG});
 
@@ -204,50 +196,13 @@ TEST_F(TerminalConsoleTest, SilentTerminalWaitsHalfASecondOnceAndFallsBack) {
     EXPECT_EQ(i.size, at(30, 8));
     EXPECT_EQ(i.cursor, at(0, 7));
     EXPECT_EQ(requests(), 1);
-    EXPECT_EQ(t.now - start, TerminalConsole::reply_wait_ms);
+    EXPECT_EQ(t.now - start, TerminalInput::reply_wait_ms);
 }
 
 TEST_F(TerminalConsoleTest, ReplyAtTheLastMomentCounts) {
-    t.answer(report(2, 2), TerminalConsole::reply_wait_ms - 1);
+    t.answer(report(2, 2), TerminalInput::reply_wait_ms - 1);
     make();
     EXPECT_EQ(info().cursor, at(1, 1));
-}
-
-TEST_F(TerminalConsoleTest, LateReplyIsDroppedNotTakenAsKeys) {
-    t.size = winsize{6, 20, 0, 0};
-    t.answer("a" + report(2, 2), TerminalConsole::reply_wait_ms + 1);
-    make();
-    EXPECT_EQ(info().cursor, at(0, 5));
-    t.now += 10;
-    t.answer("k");
-    console->poll_input();
-    EXPECT_EQ(console->take_input(), "ak");
-    // Only one late reply is expected; a second report is input.
-    t.answer(report(3, 3));
-    console->poll_input();
-    EXPECT_EQ(console->take_input(), report(3, 3));
-}
-
-TEST_F(TerminalConsoleTest, LateReplyInPiecesIsDropped) {
-    make();
-    info();
-    t.answer("\x1b[4");
-    console->poll_input();
-    EXPECT_EQ(console->take_input(), "");
-    t.answer(";7Rz");
-    console->poll_input();
-    EXPECT_EQ(console->take_input(), "z");
-}
-
-TEST_F(TerminalConsoleTest, EscapeLeftAloneWhileAReplyIsDueIsAKey) {
-    make();
-    info();
-    t.answer("\x1b");
-    console->poll_input();
-    EXPECT_EQ(console->take_input(), "");
-    t.now += TerminalConsole::reply_gap_ms;
-    console->poll_input();
-    EXPECT_EQ(console->take_input(), "\x1b");
 }
 
 TEST_F(TerminalConsoleTest, InterruptedWaitAndReadGoOn) {
@@ -466,7 +421,7 @@ TEST_F(TerminalConsoleTest, HeldOutputHasALimit) {
     ready(100, 4, at(0, 0));
     const std::string row(100, 'x');
     std::size_t drawn = 0;
-    while (drawn <= TerminalConsole::held_output_limit) {
+    while (drawn <= TerminalOutput::held_output_limit) {
         ASSERT_TRUE(put(row, at(0, 1)));
         drawn += row.size();
     }

@@ -1,6 +1,5 @@
 // The escape sequences of VT100-compatible terminals (xterm and its kin), as
-// small functions that append to an output buffer, and the scanner that picks
-// the terminal's cursor-position report out of the input bytes.
+// small functions that append to an output buffer.
 //
 // Rows and columns passed here are 0-based; the sequences carry them 1-based.
 #pragma once
@@ -43,31 +42,5 @@ void move_cursor(std::string& out, Coord from, Coord to);
 // The glyph of code page 437 that a cell holding `byte` shows: UTF-8 when
 // the terminal takes it, else printable ASCII as it is and '?' for the rest.
 void put_glyph(std::string& out, std::uint8_t byte, bool utf8);
-
-// Picks ESC [ row ; col R out of a stream of input bytes that may hold
-// typed keys around it. Fed one byte at a time; bytes that turn out not to
-// belong to a report are handed on as input, in order.
-class CursorReportScanner {
-  public:
-    // Returns true when `byte` completed a report (then row() and column(),
-    // 1-based as sent); otherwise any bytes now known to be input are
-    // appended to `input`.
-    bool feed(std::uint8_t byte, std::string& input);
-    // Hands on a report begun but not finished, as input.
-    void release(std::string& input);
-    bool holding() const { return !held_.empty(); }
-    int row() const { return row_; }
-    int column() const { return column_; }
-
-  private:
-    enum class State { ground, escape, row, column };
-    bool take_digit(std::uint8_t byte, int& value);
-
-    State state_ = State::ground;
-    std::string held_;
-    int digits_ = 0;
-    int row_ = 0;
-    int column_ = 0;
-};
 
 }  // namespace pelorin::platform::vt

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/key_decoder.h"
 #include "platform/posix/terminal_console_fixture_for_tests.h"
+#include "platform/posix/terminal_input_parser.h"
 #include "platform/posix/terminal_modes.h"
 #include "platform/us_keyboard.h"
 
@@ -210,15 +210,15 @@ TEST_F(TerminalInputTest, BytesBeyondAsciiFollowTheLocale) {
     EXPECT_EQ(keys(), std::vector<KeyEvent>{character(0x82)});
 }
 
-TEST_F(TerminalInputTest, PastedTextGivesWhatTheDecoderGives) {
+TEST_F(TerminalInputTest, PastedTextGivesWhatTheParserGives) {
     const std::string paste = "Hello, World! \x1b[A\x1bOB~`\"\x1b[3;2~\x1b[24~\x1b\x1b[Hend\n";
     t.answer(paste);
     make("xterm", true);
-    KeyDecoder decoder(InputEncoding::utf8);
+    TerminalInputParser parser(InputEncoding::utf8);
     std::vector<KeyEvent> want;
     for (const char c : paste)
-        for (const KeyEvent& e : decoder.feed(static_cast<std::uint8_t>(c), 0))
-            want.push_back(e);
+        for (const ParsedInput& item : parser.feed(static_cast<std::uint8_t>(c), 0))
+            want.push_back(item.key);
     EXPECT_EQ(keys(), want);
 }
 
@@ -248,24 +248,24 @@ TEST_F(TerminalInputTest, LoneEscComesAtTheFirstPollAfterItsDeadline) {
     const std::int64_t typed_at = t.now;
     t.answer("\x1b");
     EXPECT_EQ(peeked(), 0u);
-    t.now = typed_at + KeyDecoder::escape_timeout_ms - 1;
+    t.now = typed_at + TerminalInputParser::escape_timeout_ms - 1;
     EXPECT_EQ(peeked(), 0u);
     // The editor's pause ends when the Esc is due, not a whole pause later.
     console->sleep(40);
-    EXPECT_EQ(t.now, typed_at + KeyDecoder::escape_timeout_ms);
+    EXPECT_EQ(t.now, typed_at + TerminalInputParser::escape_timeout_ms);
     EXPECT_EQ(keys(), std::vector<KeyEvent>{key(us_keys::escape, 27)});
 }
 
 TEST_F(TerminalInputTest, IdlePausesSettleIntoLongWaitsUntilAKeyComes) {
     polled();
-    for (int i = 0; i < TerminalConsole::settle_after_quiet_waits; ++i) {
+    for (int i = 0; i < TerminalInput::settle_after_quiet_waits; ++i) {
         const std::int64_t before = t.now;
         console->sleep(25);
         ASSERT_EQ(t.now - before, 25) << "pause " << i;
     }
     std::int64_t before = t.now;
     console->sleep(25);
-    EXPECT_EQ(t.now - before, TerminalConsole::settled_wait_ms);
+    EXPECT_EQ(t.now - before, TerminalInput::settled_wait_ms);
     // A key typed during a long wait ends it at once and is read.
     t.answer("k", 300);
     before = t.now;
@@ -303,6 +303,24 @@ TEST_F(TerminalInputTest, LateCursorReportIsNoKeys) {
     // A second report is a key: Shift+F3 sends the same bytes.
     t.answer(report(1, 2));
     EXPECT_EQ(keys(), std::vector<KeyEvent>{key(us_keys::function_key(3), 0, ks::shift)});
+}
+
+TEST_F(TerminalInputTest, LateReportInPiecesIsNoKeys) {
+    make();
+    info();  // the terminal was silent
+    t.answer("\x1b[4");
+    EXPECT_EQ(keys(), std::vector<KeyEvent>{});
+    t.answer(";7Rz");
+    EXPECT_EQ(keys(), std::vector<KeyEvent>{typed('z')});
+}
+
+TEST_F(TerminalInputTest, EscapeLeftAloneWhileAReportIsDueIsAKey) {
+    make();
+    info();
+    t.answer("\x1b");
+    EXPECT_EQ(keys(), std::vector<KeyEvent>{});
+    t.now += TerminalInputParser::escape_timeout_ms;
+    EXPECT_EQ(keys(), std::vector<KeyEvent>{key(us_keys::escape, 27)});
 }
 
 TEST_F(TerminalInputTest, InterruptedPollAndReadGoOn) {
