@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/posix/terminal_vt.h"
+#include "platform/scroll_cells.h"
 
 namespace pelorin::platform {
 namespace {
@@ -142,33 +143,16 @@ void TerminalScreen::repaint_differences(const Cells& wanted) {
 }
 
 bool TerminalScreen::scroll(Rect source, Coord dest, std::uint8_t fill) {
-    const int left = std::max<int>(source.left, 0);
-    const int top = std::max<int>(source.top, 0);
-    const int right = std::min<int>(source.right, cols_ - 1);
-    const int bottom = std::min<int>(source.bottom, rows_ - 1);
-    if (left > right || top > bottom) return false;
-    const int dx = dest.x + (left - source.left);
-    const int dy = dest.y + (top - source.top);
-
-    // What the screen must hold afterwards: the source filled, then its old
-    // cells laid down at the destination, clipped to the screen.
+    // What the screen must hold afterwards.
     Cells wanted = cells_;
-    for (int y = top; y <= bottom; ++y)
-        for (int x = left; x <= right; ++x)
-            wanted[static_cast<std::size_t>(index(x, y))] = fill;
-    for (int y = top; y <= bottom; ++y) {
-        for (int x = left; x <= right; ++x) {
-            const Coord to{static_cast<std::int16_t>(dx + x - left),
-                           static_cast<std::int16_t>(dy + y - top)};
-            if (inside(to))
-                wanted[static_cast<std::size_t>(index(to.x, to.y))] =
-                    cells_[static_cast<std::size_t>(index(x, y))];
-        }
-    }
+    if (!scroll_cells<int>(wanted, cols_, rows_, source, dest, fill)) return false;
     // Whole rows moving up are what the terminal scrolls itself; anything
     // else, and what the scroll leaves different, is drawn cell by cell.
-    if (left == 0 && right == cols_ - 1 && dx == 0 && dy < top)
-        scroll_lines(std::max(dy, 0), bottom, top - dy);
+    const int top = std::max<int>(source.top, 0);
+    const int bottom = std::min<int>(source.bottom, rows_ - 1);
+    const int dy = dest.y + (top - source.top);
+    const bool whole_rows = source.left <= 0 && source.right >= cols_ - 1 && dest.x == source.left;
+    if (whole_rows && dy < top) scroll_lines(std::max(dy, 0), bottom, top - dy);
     repaint_differences(wanted);
     return true;
 }
