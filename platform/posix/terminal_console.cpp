@@ -70,7 +70,7 @@ bool TerminalConsole::is_console() {
 
 bool TerminalConsole::ready() {
     if (!is_console()) return false;
-    if (!geometry_known_) learn_geometry();
+    if (!geometry_known_) learn_geometry(Change::first_use);
     output_.hold();
     return true;
 }
@@ -79,10 +79,10 @@ bool TerminalConsole::drawable(Handle h, Coord at) {
     return h == output_handle && ready() && output_.screen().inside(at);
 }
 
-void TerminalConsole::learn_geometry() {
+void TerminalConsole::learn_geometry(Change change) {
     watch_terminal_signals(sys_);
     // What is held was drawn for the terminal as it was; it goes first.
-    if (geometry_known_) output_.send(true);
+    if (change != Change::first_use) output_.send(true);
     winsize size{};
     shared_.cols = 80;
     shared_.rows = 24;  // a VT100's screen, for a terminal that tells no size
@@ -93,16 +93,35 @@ void TerminalConsole::learn_geometry() {
     }
     geometry_known_ = true;
     (void)input_.ask_cursor_position();
-    output_.start_screen();
+    switch (change) {
+        case Change::first_use:
+            output_.start_screen();
+            break;
+        case Change::resized:
+            output_.resize_screen();
+            break;
+        case Change::continued:
+            output_.continue_screen();
+            break;
+    }
+    output_.hold();
 }
 
-// After a stop the terminal had the user's mode, and the shell may have
-// written on it: the keyboard mode is taken again and the cursor learnt
-// afresh, before any key is handled or anything drawn.
-void TerminalConsole::go_on_after_stop() {
-    if (!take_continued()) return;
-    input_.take_keyboard_again();
-    if (kind_ == Kind::console && geometry_known_) learn_geometry();
+// The terminal may have changed since the last look, and the program must
+// follow before it handles a key or draws: after a stop the terminal had the
+// user's mode and the shell may have written on it, so the keyboard mode is
+// taken again and the cursor learnt afresh; after a window size change the
+// size and the cursor are learnt afresh.
+void TerminalConsole::look_at_terminal() {
+    const bool continued = take_continued();
+    if (continued) input_.take_keyboard_again();
+    const bool resized = take_window_resized();
+    if (kind_ != Kind::console || !geometry_known_) return;
+    if (continued) {
+        learn_geometry(Change::continued);
+    } else if (resized) {
+        learn_geometry(Change::resized);
+    }
 }
 
 void TerminalConsole::flush() {
@@ -148,10 +167,10 @@ bool TerminalConsole::set_mode(Handle h, std::uint32_t mode) {
 
 bool TerminalConsole::screen_buffer_info(Handle h, ScreenBufferInfo& info) {
     if (h != output_handle || !is_console()) return false;
-    // A changed window is learnt afresh, but only here: the calls between
-    // two queries work on the geometry the program was told.
-    go_on_after_stop();
-    if (take_window_resized() && geometry_known_) learn_geometry();
+    // A changed window is learnt afresh here and when keys are looked for,
+    // never between: the calls between two queries work on the geometry the
+    // program was told.
+    look_at_terminal();
     (void)ready();
     const TerminalScreen& screen = output_.screen();
     const auto cols = static_cast<std::int16_t>(screen.cols());
@@ -242,7 +261,7 @@ void TerminalConsole::beep(std::uint32_t, std::uint32_t duration_ms) {
 
 // Gathers what the keyboard has sent; true when a key event waits.
 bool TerminalConsole::keys_ready() {
-    go_on_after_stop();
+    look_at_terminal();
     return input_.keys_ready();
 }
 

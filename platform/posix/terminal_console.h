@@ -71,8 +71,10 @@ class TerminalConsole final : public ConsoleApi {
     bool is_console();
     bool ready();
     bool drawable(Handle h, Coord at);
-    void learn_geometry();
-    void go_on_after_stop();
+    // Why the terminal is looked at afresh.
+    enum class Change { first_use, resized, continued };
+    void learn_geometry(Change change);
+    void look_at_terminal();
     bool keys_ready();
 
     const TerminalSys& sys_;

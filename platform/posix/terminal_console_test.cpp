@@ -190,10 +190,10 @@ TEST_F(TerminalConsoleTest, SilentTerminalWaitsHalfASecondOnceAndFallsBack) {
     EXPECT_EQ(t.mode_changes.back().mode.c_lflag, tcflag_t{ICANON | ECHO | ISIG});
 
     // A resize learns the new size, but the terminal is not asked again.
-    t.size = winsize{8, 30, 0, 0};
+    t.size = winsize{8, 20, 0, 0};
     testing::window_resized();
     const ScreenBufferInfo i = info();
-    EXPECT_EQ(i.size, at(30, 8));
+    EXPECT_EQ(i.size, at(20, 8));
     EXPECT_EQ(i.cursor, at(0, 7));
     EXPECT_EQ(requests(), 1);
     EXPECT_EQ(t.now - start, TerminalInput::reply_wait_ms);
@@ -235,16 +235,30 @@ TEST_F(TerminalConsoleTest, TerminalModeThatCannotBeSetIsNotAsked) {
 TEST_F(TerminalConsoleTest, ResizeLearnsSizeAndCursorAfterSendingWhatIsHeld) {
     ready(10, 4, at(0, 0));
     ASSERT_TRUE(put("A", at(0, 0)));
-    t.size = winsize{6, 20, 0, 0};
-    t.answer(report(5, 2));
+    // Taller: the terminal kept the rows, and moved them down with the cursor.
+    t.size = winsize{6, 10, 0, 0};
+    t.answer(report(3, 1));
     testing::window_resized();
-    const ScreenBufferInfo i = info();
-    EXPECT_EQ(i.size, at(20, 6));
-    EXPECT_EQ(i.cursor, at(1, 4));
+    ScreenBufferInfo i = info();
+    EXPECT_EQ(i.size, at(10, 6));
+    EXPECT_EQ(i.cursor, at(0, 2));
     ASSERT_EQ(t.writes.size(), 2u);
     EXPECT_EQ(t.writes[0].fd, 1);
     EXPECT_EQ(t.writes[0].bytes, "A\b");  // the drawing and the cursor wanted
     EXPECT_EQ(t.writes[1].bytes, cpr_request());
+    console->flush();
+    EXPECT_EQ(t.writes.size(), 2u);  // nothing to draw again
+
+    // Wider: the lines are laid out again on a cleared screen, the cursor on
+    // the same character, wherever the terminal said it had put it.
+    t.size = winsize{6, 20, 0, 0};
+    t.answer(report(1, 1));
+    testing::window_resized();
+    i = info();
+    EXPECT_EQ(i.size, at(20, 6));
+    EXPECT_EQ(i.cursor, at(0, 2));
+    console->flush();
+    EXPECT_EQ(t.writes.back().bytes, "\x1b[H\x1b[J\x1b[3HA\b");
 }
 
 // --- drawing ---------------------------------------------------------------------
@@ -419,11 +433,11 @@ TEST_F(TerminalConsoleTest, BeepRingsAfterWhatIsHeldThenWaits) {
 
 TEST_F(TerminalConsoleTest, HeldOutputHasALimit) {
     ready(100, 4, at(0, 0));
-    const std::string row(100, 'x');
     std::size_t drawn = 0;
-    while (drawn <= TerminalOutput::held_output_limit) {
-        ASSERT_TRUE(put(row, at(0, 1)));
-        drawn += row.size();
+    for (char c = 'a'; drawn <= TerminalOutput::held_output_limit; c = c == 'z' ? 'a' : c + 1) {
+        ASSERT_TRUE(put(std::string(100, c), at(0, 3)));
+        ASSERT_TRUE(console->scroll(out, rect(0, 1, 99, 3), at(0, 0), CharCell{' ', 7}));
+        drawn += 100;
     }
     EXPECT_EQ(t.write_calls(), 1);
 }

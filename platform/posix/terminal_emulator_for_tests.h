@@ -187,6 +187,18 @@ class TerminalEmulator {
                 for (int x = x_; x < cols_; ++x)
                     cell(x, y_) = U' ';
                 break;
+            case 'J':  // from the cursor to the end of the screen
+                for (int i = y_ * cols_ + x_; i < cols_ * rows_; ++i)
+                    cells_[static_cast<std::size_t>(i)] = U' ';
+                break;
+            case '@':  // the rest of the row moves right, blanks come in
+                for (int x = cols_ - 1; x >= x_; --x)
+                    cell(x, y_) = x - n >= x_ ? cell(x - n, y_) : U' ';
+                break;
+            case 'P':  // the rest of the row moves left, blanks come in at the edge
+                for (int x = x_; x < cols_; ++x)
+                    cell(x, y_) = x + n < cols_ ? cell(x + n, y_) : U' ';
+                break;
             case 'r':
                 top_ = given ? std::max(p[0], 1) - 1 : 0;
                 bottom_ = given && p.size() > 1 ? p[1] - 1 : rows_ - 1;

@@ -542,7 +542,7 @@ TEST_F(TerminalInputTest, StopGivesTheTerminalBackAndContinueTakesItAgain) {
     EXPECT_EQ(keys(), (std::vector<KeyEvent>{typed('x'), typed('y')}));
     expect_same_mode(t.mode_changes.back().mode, keys_mode.mode);
     EXPECT_EQ(t.written(0), testing::cpr_request());
-    EXPECT_EQ(info().cursor, at(6, 4));
+    EXPECT_EQ(info().cursor, at(0, 5));  // on a row of its own below the shell's
 }
 
 TEST_F(TerminalInputTest, ContinueAfterAnyStopLearnsTheCursorAgain) {
@@ -553,7 +553,7 @@ TEST_F(TerminalInputTest, ContinueAfterAnyStopLearnsTheCursorAgain) {
     const std::size_t changes = t.mode_changes.size();
     on_continue_signal(SIGCONT);  // after SIGSTOP, SIGTTIN...
     t.answer(report(3, 2));
-    EXPECT_EQ(info().cursor, at(1, 2));  // the next drawing learns it
+    EXPECT_EQ(info().cursor, at(0, 3));  // the next drawing learns it
     EXPECT_GT(t.mode_changes.size(), changes);
     expect_same_mode(t.mode_changes.back().mode, keyboard_mode(users_mode()));
 }

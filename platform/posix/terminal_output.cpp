@@ -20,16 +20,33 @@ void TerminalOutput::become_console() {
     terminal_signal_state.cursor_fd = options_.output_fd;
 }
 
+// The reported cursor, inside the window.
+std::optional<Coord> TerminalOutput::reported_cursor() const {
+    if (!shared_.reported_cursor) return std::nullopt;
+    return Coord{std::clamp<std::int16_t>(shared_.reported_cursor->x, 0,
+                                          static_cast<std::int16_t>(shared_.cols - 1)),
+                 std::clamp<std::int16_t>(shared_.reported_cursor->y, 0,
+                                          static_cast<std::int16_t>(shared_.rows - 1))};
+}
+
 void TerminalOutput::start_screen() {
     screen_.reset(shared_.cols, shared_.rows);
-    if (shared_.reported_cursor) {
-        const Coord at{std::clamp<std::int16_t>(shared_.reported_cursor->x, 0,
-                                                static_cast<std::int16_t>(shared_.cols - 1)),
-                       std::clamp<std::int16_t>(shared_.reported_cursor->y, 0,
-                                                static_cast<std::int16_t>(shared_.rows - 1))};
-        screen_.set_terminal_cursor(at);
+    if (const std::optional<Coord> at = reported_cursor()) {
+        screen_.set_terminal_cursor(*at);
     } else {
         screen_.set_cursor(Coord{0, static_cast<std::int16_t>(shared_.rows - 1)});
+    }
+}
+
+void TerminalOutput::resize_screen() {
+    screen_.resize(shared_.cols, shared_.rows, reported_cursor());
+}
+
+void TerminalOutput::continue_screen() {
+    if (const std::optional<Coord> at = reported_cursor()) {
+        screen_.redraw_cursor_line(shared_.cols, shared_.rows, *at);
+    } else {
+        start_screen();
     }
 }
 

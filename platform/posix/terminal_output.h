@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "platform/posix/terminal_screen.h"
@@ -29,9 +30,14 @@ class TerminalOutput {
 
     // Standard output is this terminal: signal handlers may write on it.
     void become_console();
-    // The screen is a new one of the shared record's size, the cursor where
-    // the terminal reported it (the bottom row's start when it did not).
+    // What the terminal is now, from the shared record: its size, and the
+    // cursor where it reported it (the bottom row's start when it did not).
+    // The first time, the screen is a new one; after the window changed
+    // size, the screen follows it; after a stop, the line the cursor is in
+    // is drawn again below what the shell wrote.
     void start_screen();
+    void resize_screen();
+    void continue_screen();
 
     // What follows may draw: the ending signals wait until it is sent.
     void hold();
@@ -47,6 +53,7 @@ class TerminalOutput {
     std::size_t write_raw(const char* bytes, std::size_t count);
 
   private:
+    std::optional<Coord> reported_cursor() const;
     void settle();
     void release();
     std::size_t write_out(const char* bytes, std::size_t count);

@@ -102,6 +102,19 @@ void erase_line_right(std::string& out) {
     out += 'K';
 }
 
+void erase_below(std::string& out) {
+    csi(out);
+    out += 'J';
+}
+
+void insert_chars(std::string& out, int n) {
+    relative(out, n, '@');
+}
+
+void delete_chars(std::string& out, int n) {
+    relative(out, n, 'P');
+}
+
 void bell(std::string& out) {
     out += '\a';
 }

@@ -30,6 +30,14 @@ void reset_scroll_region(std::string& out);
 void erase_chars(std::string& out, int n);
 // EL 0: blank from the cursor to the end of its row; the cursor stays.
 void erase_line_right(std::string& out);
+// ED 0: blank from the cursor to the end of the screen; the cursor stays.
+void erase_below(std::string& out);
+// ICH: n blank cells in at the cursor, the rest of the row moving right
+// (what passes the right edge is lost); the cursor stays.
+void insert_chars(std::string& out, int n);
+// DCH: n cells out at the cursor, the rest of the row moving left and
+// blanks coming in at the right edge; the cursor stays.
+void delete_chars(std::string& out, int n);
 void bell(std::string& out);
 // DSR 6: the terminal answers with ESC [ row ; col R.
 void request_cursor_position(std::string& out);
