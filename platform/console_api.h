@@ -152,6 +152,11 @@ public:
     virtual void beep(std::uint32_t frequency_hz, std::uint32_t duration_ms) = 0;
     virtual void sleep(std::uint32_t ms) = 0;
 
+    // Whether the screen buffer is the visible window itself, as on a
+    // terminal: the user changes the size of both at once, at any moment,
+    // and the console keeps what it shows in step itself.
+    virtual bool buffer_is_window() const { return false; }
+
     // A console may hold back what it has drawn until the program next waits
     // (for a key, a sleep, a beep, or bytes of redirected input) or ends;
     // flush hands it to the device now. Consoles that draw at once ignore it.

@@ -32,6 +32,20 @@ CharCell MemoryConsole::cell(int x, int y) const {
     return inside(x, y) ? at(x, y) : CharCell{};
 }
 
+void MemoryConsole::resize(int columns, int rows) {
+    std::vector<CharCell> cells(static_cast<std::size_t>(columns * rows));
+    for (int y = 0; y < std::min(rows, rows_); ++y)
+        for (int x = 0; x < std::min(columns, columns_); ++x)
+            cells[static_cast<std::size_t>(y * columns + x)] = at(x, y);
+    columns_ = columns;
+    rows_ = rows;
+    cells_ = std::move(cells);
+    window_ =
+        Rect{0, 0, static_cast<std::int16_t>(columns - 1), static_cast<std::int16_t>(rows - 1)};
+    cursor_ = Coord{std::min<std::int16_t>(cursor_.x, static_cast<std::int16_t>(columns - 1)),
+                    std::min<std::int16_t>(cursor_.y, static_cast<std::int16_t>(rows - 1))};
+}
+
 void MemoryConsole::put_text(int x, int y, const std::string& text) {
     for (char c : text) {
         if (inside(x, y)) at(x, y).ch = static_cast<std::uint8_t>(c);

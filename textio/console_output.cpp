@@ -105,16 +105,26 @@ void write_redirected(const std::uint8_t* bytes, std::size_t length) {
     }
 }
 
+// The ConsoleWindow from a successful query. A console whose buffer is its
+// window changes size at any moment: its view is the whole window as it is.
+void take_window(const platform::ScreenBufferInfo& info) {
+    ConsoleWindow& w = console_state.window;
+    w.left = 0;
+    w.top = info.window.top;
+    w.right = static_cast<std::int16_t>(info.size.x - 1);
+    w.bottom = info.window.bottom;
+    if (api().buffer_is_window()) console_state.view = ConsoleView{0, w.bottom - w.top};
+}
+
 // --- building the context ---------------------------------------------
 
-void read_console_at_start(WriteContext& ctx) {
-    platform::ScreenBufferInfo info;
-    if (api().screen_buffer_info(ctx.output, info)) {
-        ctx.cursor_x = info.cursor.x;
-        ctx.cursor_y = info.cursor.y;
-        ctx.buffer_columns = info.size.x;
-        ctx.buffer_rows = info.size.y;
-        ctx.attribute = info.attributes;
+void read_console_at_start(WriteContext& ctx, const platform::ScreenBufferInfo* info) {
+    if (info != nullptr) {
+        ctx.cursor_x = info->cursor.x;
+        ctx.cursor_y = info->cursor.y;
+        ctx.buffer_columns = info->size.x;
+        ctx.buffer_rows = info->size.y;
+        ctx.attribute = info->attributes;
     } else {
         ctx.cursor_x = ctx.border.left;
         ctx.cursor_y = ctx.border.top;
@@ -326,14 +336,10 @@ platform::Handle console_handles(int which) {
 
 void console_refresh_window() {
     platform::ScreenBufferInfo info;
-    ConsoleWindow& w = console_state.window;
     if (api().screen_buffer_info(console_handles(0), info)) {
-        w.left = 0;
-        w.top = info.window.top;
-        w.right = static_cast<std::int16_t>(info.size.x - 1);
-        w.bottom = info.window.bottom;
+        take_window(info);
     } else {
-        w = ConsoleWindow{};
+        console_state.window = ConsoleWindow{};
     }
 }
 
@@ -390,6 +396,12 @@ WriteContext console_write_context() {
     WriteContext ctx;
     ctx.scroll = console_scroll;
     ctx.put = console_put_cells;
+    ctx.output = console_handles(0);
+    // The console is read before the border is made: a window that is the
+    // buffer may have changed since the last write.
+    platform::ScreenBufferInfo info;
+    const bool known = api().screen_buffer_info(ctx.output, info);
+    if (known && api().buffer_is_window()) take_window(info);
     const int view_top = console_view_top();
     const int view_bottom = console_view_bottom();
     const ConsoleWindow& w = console_state.window;
@@ -397,9 +409,8 @@ WriteContext console_write_context() {
     const int rows = w.bottom - w.top + 1;
     ctx.border = Box{w.left, w.top + view_top - 1, w.left + cols - 1, w.top + view_bottom - 1};
     ctx.window = Box{w.left, w.top, w.left + cols - 1, w.top + rows - 1};
-    ctx.output = console_handles(0);
     ctx.view_set = ctx.border.top != ctx.window.top || ctx.border.bottom != ctx.window.bottom;
-    read_console_at_start(ctx);
+    read_console_at_start(ctx, known ? &info : nullptr);
     return ctx;
 }
 

@@ -61,6 +61,7 @@ class TerminalConsole final : public ConsoleApi {
     bool set_ctrl_handler(CtrlHandler handler, bool add) override;
     void beep(std::uint32_t frequency_hz, std::uint32_t duration_ms) override;
     void sleep(std::uint32_t ms) override;
+    bool buffer_is_window() const override { return true; }
     void flush() override;
 
     // The program's end: what is held goes out, with the cursor shown, and
