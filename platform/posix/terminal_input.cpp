@@ -15,6 +15,10 @@ namespace {
 
 // A paste larger than this waits for the next poll, so one poll ends.
 constexpr int most_reads_per_poll = 64;
+// Keys beyond this many waiting here stay in the terminal's own input
+// buffer until the program has taken some: a paste of any length arrives
+// whole, and no more of it is held here than the key reader's queue takes.
+constexpr std::size_t most_waiting_keys = 512;
 
 std::uint64_t clock_value(std::int64_t now_ms) {
     return now_ms < 0 ? 0 : static_cast<std::uint64_t>(now_ms);
@@ -84,7 +88,8 @@ void TerminalInput::read_keyboard() {
     // Right after a wait that found nothing there is nothing to read: the
     // editor's poll costs one system call, not two.
     const bool quiet = std::exchange(known_quiet_, false);
-    for (int reads = 0; !quiet && reads < most_reads_per_poll; ++reads) {
+    for (int reads = 0; !quiet && reads < most_reads_per_poll && keys_.size() < most_waiting_keys;
+         ++reads) {
         const Wait ready = wait_readable(fd, 0);
         if (ready == Wait::interrupted) continue;
         if (ready != Wait::readable) break;

@@ -222,6 +222,14 @@ TEST_F(TerminalInputTest, PastedTextGivesWhatTheParserGives) {
     EXPECT_EQ(keys(), want);
 }
 
+TEST_F(TerminalInputTest, LongPasteWaitsInTheTerminalUntilTaken) {
+    t.answer(std::string(3000, 'a'));
+    make();
+    EXPECT_EQ(peeked(), 1u);
+    EXPECT_FALSE(t.incoming.empty());  // most of it is still the terminal's
+    EXPECT_EQ(keys().size(), 3000u);
+}
+
 TEST_F(TerminalInputTest, PeekLeavesTheKeyReadTakesIt) {
     t.answer("xy");
     make();
