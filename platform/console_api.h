@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace pelorin::platform {
 
@@ -151,6 +153,11 @@ public:
     // Beep (waits until the sound has ended) and Sleep.
     virtual void beep(std::uint32_t frequency_hz, std::uint32_t duration_ms) = 0;
     virtual void sleep(std::uint32_t ms) = 0;
+
+    // The characters of a line typed at the console, as the user's own files
+    // hold text read there: the console's code page as it is on the Windows
+    // console; on a terminal, its encoding (UTF-8, as a rule).
+    virtual std::string text_for_files(std::string_view typed) { return std::string(typed); }
 
     // Whether the screen buffer is the visible window itself, as on a
     // terminal: the user changes the size of both at once, at any moment,

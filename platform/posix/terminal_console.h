@@ -27,10 +27,6 @@
 
 namespace pelorin::platform {
 
-// Whether the locale the user chose (LC_ALL, LC_CTYPE, LANG) is UTF-8. The
-// program's own locale is left as it is.
-bool locale_is_utf8();
-
 class TerminalConsole final : public ConsoleApi {
   public:
     static constexpr Handle input_handle = 1;
@@ -62,6 +58,7 @@ class TerminalConsole final : public ConsoleApi {
     void beep(std::uint32_t frequency_hz, std::uint32_t duration_ms) override;
     void sleep(std::uint32_t ms) override;
     bool buffer_is_window() const override { return true; }
+    std::string text_for_files(std::string_view typed) override;
     void flush() override;
 
     // The program's end: what is held goes out, with the cursor shown, and

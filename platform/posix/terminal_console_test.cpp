@@ -354,9 +354,30 @@ TEST_F(TerminalConsoleTest, GlyphsFollowTheLocale) {
     ASSERT_TRUE(put(cells, at(0, 0)));
     console->set_cursor_position(out, at(3, 0));
     console->flush();
-    EXPECT_EQ(plain.written(), "?A?");
+    EXPECT_EQ(plain.written(), "?A\xE9");
     console.reset();
     fake_terminal = &t;
+}
+
+TEST_F(TerminalConsoleTest, TypedTextGoesToFilesInTheTerminalsEncoding) {
+    const struct {
+        bool utf8;
+        CodePage page;
+        std::string typed;
+        std::string file;
+    } cases[] = {
+        {true, CodePage::cp437, "caf\x82 ?!", "caf\xC3\xA9 ?!"},
+        {true, CodePage::cp866, "\x88\x8b\x9d", "\xD0\x98\xD0\x9B\xD0\xAD"},
+        {false, CodePage::cp437, "caf\x82", "caf\xE9"},
+        {false, CodePage::cp866, "\x88", "?"},  // ISO 8859-1 has no Cyrillic
+    };
+    for (const auto& c : cases) {
+        TerminalOptions options;
+        options.utf8 = c.utf8;
+        options.code_page = c.page;
+        TerminalConsole terminal(testing::fake_sys, options);
+        EXPECT_EQ(terminal.text_for_files(c.typed), c.file);
+    }
 }
 
 TEST_F(TerminalConsoleTest, VisibilityAndTheEnd) {
@@ -485,15 +506,38 @@ class EnvironmentVariable {
     std::string old_;
 };
 
-TEST(TerminalLocale, Utf8IsFoundWithoutChangingTheProgramsLocale) {
-    EnvironmentVariable all("LC_ALL");
+TEST(TerminalLocale, EncodingAndCodePageComeFromTheLocaleName) {
+    const struct {
+        const char* lc_all;
+        const char* lc_ctype;
+        const char* lang;
+        bool utf8;
+        CodePage page;
+    } cases[] = {
+        {"C.UTF-8", nullptr, nullptr, true, CodePage::cp437},
+        {nullptr, nullptr, "fr_FR.UTF-8", true, CodePage::cp437},  // not installed here
+        {nullptr, nullptr, "de_DE.utf8@euro", true, CodePage::cp437},
+        {"", "", "ru_RU.UTF-8", true, CodePage::cp866},
+        {nullptr, "uk_UA.KOI8-U", "en_GB.UTF-8", false, CodePage::cp866},  // LC_CTYPE first
+        {"bg_BG", nullptr, nullptr, false, CodePage::cp866},
+        {nullptr, nullptr, "sr_RS.UTF-8@latin", true, CodePage::cp437},
+        {"en_US.ISO-8859-1", nullptr, "ru_RU.UTF-8", false, CodePage::cp437},
+        {"C", nullptr, nullptr, false, CodePage::cp437},
+        {nullptr, nullptr, nullptr, false, CodePage::cp437},
+    };
     const std::string before = std::setlocale(LC_CTYPE, nullptr);
-    all.set("C.UTF-8");
-    EXPECT_TRUE(locale_is_utf8());
-    EXPECT_TRUE(TerminalOptions::from_environment().utf8);
-    all.set("C");
-    EXPECT_FALSE(locale_is_utf8());
+    for (const auto& c : cases) {
+        TerminalOptions options;
+        read_locale(options, c.lc_all, c.lc_ctype, c.lang);
+        SCOPED_TRACE(std::string(c.lc_all ? c.lc_all : "-") + " " +
+                     (c.lc_ctype ? c.lc_ctype : "-") + " " + (c.lang ? c.lang : "-"));
+        EXPECT_EQ(options.utf8, c.utf8);
+        EXPECT_EQ(options.code_page, c.page);
+    }
     EXPECT_EQ(std::setlocale(LC_CTYPE, nullptr), before);
+    EnvironmentVariable all("LC_ALL");
+    all.set("C.UTF-8");
+    EXPECT_TRUE(TerminalOptions::from_environment().utf8);
 }
 
 TEST(TerminalLocale, TerminalNameComesFromTheEnvironment) {

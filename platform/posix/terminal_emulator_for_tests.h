@@ -25,6 +25,8 @@ class TerminalEmulator {
     // With `onlcr` a line feed also returns the carriage, as the terminal
     // driver's output processing does.
     void set_onlcr(bool onlcr) { onlcr_ = onlcr; }
+    // Bytes beyond ASCII as ISO 8859-1 characters, not UTF-8.
+    void set_latin1(bool latin1) { latin1_ = latin1; }
     void place_cursor(int x, int y) {
         x_ = x;
         y_ = y;
@@ -97,6 +99,10 @@ class TerminalEmulator {
     std::size_t step(const std::string& b, std::size_t i) {
         const auto c = static_cast<unsigned char>(b[i]);
         if (c == 0x1B) return sequence(b, i);
+        if (c >= 0x80 && latin1_) {
+            print(c);
+            return i + 1;
+        }
         if (c >= 0x80) return utf8(b, i);
         switch (c) {
             case '\r':
@@ -220,6 +226,7 @@ class TerminalEmulator {
     bool wrap_pending_ = false;
     bool visible_ = true;
     bool onlcr_ = false;
+    bool latin1_ = false;
     int bells_ = 0;
     int scrolled_off_ = 0;
 };

@@ -31,8 +31,8 @@ TerminalInput::TerminalInput(const TerminalSys& sys, const TerminalOptions& opti
     : sys_(sys),
       options_(options),
       shared_(shared),
-      parser_(options.utf8 ? InputEncoding::utf8 : InputEncoding::latin1),
-      tty_parser_(options.utf8 ? InputEncoding::utf8 : InputEncoding::latin1) {}
+      parser_(options.utf8 ? InputEncoding::utf8 : InputEncoding::latin1, options.code_page),
+      tty_parser_(options.utf8 ? InputEncoding::utf8 : InputEncoding::latin1, options.code_page) {}
 
 TerminalInput::~TerminalInput() {
     if (tty_opened_) sys_.close(tty_fd_);

@@ -1,6 +1,6 @@
 #include "platform/posix/terminal_input_parser.h"
 
-#include "platform/cp437.h"
+#include "platform/code_page.h"
 
 namespace pelorin::platform {
 namespace {
@@ -144,11 +144,6 @@ void push_character(ParsedInputs& out, std::uint8_t ch, std::uint32_t modifiers)
     e.ch = ch;
     e.control_state = modifiers;
     push(out, e);
-}
-
-void push_code_point(ParsedInputs& out, char32_t code_point, bool alt) {
-    const int byte = cp437_from_unicode(code_point);
-    if (byte >= 0) push_character(out, static_cast<std::uint8_t>(byte), alt ? ALT : 0);
 }
 
 // ---- sequences --------------------------------------------------------------
@@ -307,6 +302,16 @@ std::uint8_t key_event_char(PcKey key, std::uint32_t modifiers) {
     if (key.virtual_key == enter.virtual_key && ctrl) return 10;
     if (key == backspace && ctrl) return 127;
     return static_cast<std::uint8_t>(us_vk_to_char(key.virtual_key));
+}
+
+void TerminalInputParser::push_code_point(ParsedInputs& out, char32_t code_point, bool alt) const {
+    const int byte = code_page_from_unicode(code_page_, code_point);
+    const bool text = byte >= 0x20 && byte != 0x7F;
+    if (text) {
+        push_character(out, static_cast<std::uint8_t>(byte), alt ? ALT : 0);
+    } else {
+        push_printable(out, '?', alt ? ALT : 0);
+    }
 }
 
 // ---- the parser --------------------------------------------------------------

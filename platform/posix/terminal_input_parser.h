@@ -23,14 +23,17 @@
 #include <span>
 #include <string_view>
 
+#include "platform/code_page.h"
 #include "platform/console_api.h"
 #include "platform/us_keyboard.h"
 
 namespace pelorin::platform {
 
 // How the terminal sends characters beyond ASCII. Either way they arrive as
-// the code page 437 bytes whose glyphs they are; characters without such a
-// glyph are dropped.
+// the bytes of the code page whose glyphs they are. A typed character is
+// text, never a command: one whose glyph sits at a control position (the
+// smiling face of byte 1, the note of byte 13), or that the code page does
+// not have, arrives as '?'. Only the keys themselves give control codes.
 enum class InputEncoding { utf8, latin1 };
 
 // One thing the terminal sent.
@@ -80,8 +83,9 @@ class TerminalInputParser {
   public:
     static constexpr std::uint64_t escape_timeout_ms = 50;
 
-    explicit TerminalInputParser(InputEncoding encoding = InputEncoding::utf8)
-        : encoding_(encoding) {}
+    explicit TerminalInputParser(InputEncoding encoding = InputEncoding::utf8,
+                                 CodePage page = CodePage::cp437)
+        : encoding_(encoding), code_page_(page) {}
 
     // One byte from the terminal, received at now_ms (any monotonic clock
     // in milliseconds).
@@ -123,7 +127,10 @@ class TerminalInputParser {
     void in_utf8(std::uint8_t byte, ParsedInputs& out);
     void restart(std::uint8_t byte, ParsedInputs& out);
 
+    void push_code_point(ParsedInputs& out, char32_t code_point, bool alt) const;
+
     InputEncoding encoding_;
+    CodePage code_page_;
     Mode mode_ = Mode::ground;
     // An ESC before the pending one (escape modes), or before the character
     // (utf8 mode): the key comes with Alt.

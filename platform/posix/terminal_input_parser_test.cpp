@@ -36,7 +36,8 @@ std::string describe(const std::vector<KeyEvent>& events) {
 
 // A parser with its own clock.
 struct Session {
-    explicit Session(InputEncoding encoding = InputEncoding::utf8) : parser(encoding) {}
+    explicit Session(InputEncoding encoding = InputEncoding::utf8, CodePage page = CodePage::cp437)
+        : parser(encoding, page) {}
 
     // Feeds `bytes`, `step` milliseconds apart.
     Session& feed(std::string_view bytes, std::uint64_t step = 0) {
@@ -295,15 +296,31 @@ TEST(InputParserTiming, ClockGoingBackwardsSettlesNothing) {
     EXPECT_EQ(s.events, std::vector<KeyEvent>{ev(0x26, 0x48, 0, ENH)});
 }
 
+// A typed character with no glyph of its own, or whose glyph sits at a
+// control position, is a question mark: text, never a command.
+const KeyEvent question_mark = ev(0xBF, 0x35, '?', SHIFT);
+
 TEST(InputParserUtf8, CharactersWithACodePage437Glyph) {
-    expect_decodes("\xc3\xa9", {ev(0, 0, 0x82)});        // é
-    expect_decodes("\xc3\x9f", {ev(0, 0, 0xE1)});        // ß
-    expect_decodes("\xc2\xa0", {ev(0, 0, 0xFF)});        // no-break space
-    expect_decodes("\xe2\x96\x91", {ev(0, 0, 0xB0)});    // light shade
-    expect_decodes("\xe2\x98\xba", {ev(0, 0, 0x01)});    // the smiling face of byte 1
-    expect_decodes("\xe2\x82\xac", {});                  // euro sign: no glyph
-    expect_decodes("\xf0\x9f\x98\x80", {});              // emoji: no glyph
-    expect_decodes("\xd0\x96z", {ev(0x5A, 0x2C, 'z')});  // Cyrillic Zhe: no glyph
+    expect_decodes("\xc3\xa9", {ev(0, 0, 0x82)});         // é
+    expect_decodes("\xc3\x9f", {ev(0, 0, 0xE1)});         // ß
+    expect_decodes("\xc2\xa0", {ev(0, 0, 0xFF)});         // no-break space
+    expect_decodes("\xe2\x96\x91", {ev(0, 0, 0xB0)});     // light shade
+    expect_decodes("\xe2\x8c\x82", {question_mark});      // the house of byte 127
+    expect_decodes("\xe2\x98\xba", {question_mark});      // the smiling face of byte 1
+    expect_decodes("\xe2\x99\xaa", {question_mark});      // the note of byte 13, not Enter
+    expect_decodes("\xe2\x97\x98", {question_mark});      // the bullet of byte 8, not Backspace
+    expect_decodes("\xe2\x82\xac", {question_mark});      // euro sign: no glyph
+    expect_decodes("\xf0\x9f\x98\x80", {question_mark});  // emoji: no glyph
+    expect_decodes("\xd0\x96z", {question_mark, ev(0x5A, 0x2C, 'z')});  // Cyrillic Zhe
+    expect_decodes("\x1b\xe2\x82\xac", {ev(0xBF, 0x35, '?', SHIFT | ALT)});
+}
+
+TEST(InputParserUtf8, CyrillicInCodePage866) {
+    const std::vector<KeyEvent> got = Session(InputEncoding::utf8, CodePage::cp866)
+                                          .feed("\xd0\x98\xd0\x9b\xd0\xad\xc3\xa9")
+                                          .events;
+    EXPECT_EQ(got, (std::vector<KeyEvent>{ev(0, 0, 0x88), ev(0, 0, 0x8B), ev(0, 0, 0x9D),
+                                          question_mark}));  // И Л Э, and é it lacks
 }
 
 TEST(InputParserUtf8, InvalidBytesAreDroppedAndDecodingGoesOn) {
@@ -333,7 +350,9 @@ TEST(InputParserLatin1, BytesAreLatin1Characters) {
     EXPECT_EQ(latin1("\xa0"), std::vector<KeyEvent>{ev(0, 0, 0xFF)});
     EXPECT_EQ(latin1("\xdf"), std::vector<KeyEvent>{ev(0, 0, 0xE1)});
     EXPECT_EQ(latin1("\x1b\xe9"), std::vector<KeyEvent>{ev(0, 0, 0x82, ALT)});
-    EXPECT_EQ(latin1("\x9b\x80\xbe"), std::vector<KeyEvent>{});  // C1 controls, the ¾ sign
+    // C1 controls and the three quarters sign: no glyph.
+    EXPECT_EQ(latin1("\x9b\x80\xbe"),
+              (std::vector<KeyEvent>{question_mark, question_mark, question_mark}));
     // What would be UTF-8 is two characters here.
     EXPECT_EQ(latin1("\xc4\xe9"), (std::vector<KeyEvent>{ev(0, 0, 0x8E), ev(0, 0, 0x82)}));
 }

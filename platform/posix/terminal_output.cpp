@@ -16,7 +16,7 @@ TerminalOutput::~TerminalOutput() {
 }
 
 void TerminalOutput::become_console() {
-    screen_.set_utf8(options_.utf8);
+    screen_.set_charset(options_.utf8, options_.code_page);
     terminal_signal_state.cursor_fd = options_.output_fd;
 }
 

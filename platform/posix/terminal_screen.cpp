@@ -126,7 +126,7 @@ void TerminalScreen::put_glyphs(Coord at, const int* cells, int count) {
     go_to(at);
     for (int i = 0; i < count; ++i) {
         const auto byte = static_cast<std::uint8_t>(cells[i] < 0 ? blank : cells[i]);
-        vt::put_glyph(out_, byte, utf8_);
+        vt::put_glyph(out_, byte, utf8_, code_page_);
         const auto k = static_cast<std::size_t>(index(at.x + i, at.y));
         // A cell whose earlier content we never knew can only be drawn blank.
         want_[k] = shown_[k] = byte;

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "platform/console_api.h"
 
 namespace pelorin::platform {
@@ -27,7 +28,11 @@ class TerminalScreen {
     // hold whatever was there before), the terminal's cursor at an unknown
     // place. The held output is kept.
     void reset(int cols, int rows);
-    void set_utf8(bool utf8) { utf8_ = utf8; }
+    // How the terminal shows the cells' bytes.
+    void set_charset(bool utf8, CodePage page) {
+        utf8_ = utf8;
+        code_page_ = page;
+    }
     int cols() const { return cols_; }
     int rows() const { return rows_; }
     bool inside(Coord at) const { return at.x >= 0 && at.y >= 0 && at.x < cols_ && at.y < rows_; }
@@ -111,6 +116,7 @@ class TerminalScreen {
     Coord cursor_;
     bool visible_ = true;
     bool utf8_ = false;
+    CodePage code_page_ = CodePage::cp437;
     std::string out_;
 };
 

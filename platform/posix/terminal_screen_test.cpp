@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "platform/cp437.h"
+#include "platform/code_page.h"
 #include "platform/posix/terminal_emulator_for_tests.h"
 #include "platform/posix/terminal_vt.h"
 
@@ -24,7 +24,7 @@ class TerminalScreenTest : public ::testing::Test {
   protected:
     void start(int cols, int rows, bool utf8 = false) {
         screen.reset(cols, rows);
-        screen.set_utf8(utf8);
+        screen.set_charset(utf8, CodePage::cp437);
         term = std::make_unique<testing::TerminalEmulator>(cols, rows);
     }
 
@@ -363,9 +363,10 @@ void random_session(bool utf8, bool onlcr, unsigned seed) {
     constexpr int rows = 6;
     TerminalScreen screen;
     screen.reset(cols, rows);
-    screen.set_utf8(utf8);
+    screen.set_charset(utf8, CodePage::cp437);
     testing::TerminalEmulator term(cols, rows);
     term.set_onlcr(onlcr);
+    term.set_latin1(!utf8);
     std::mt19937 random(seed);
     auto pick = [&](int low, int high) {
         return std::uniform_int_distribution<int>(low, high)(random);
@@ -411,8 +412,8 @@ void random_session(bool utf8, bool onlcr, unsigned seed) {
         for (int x = 0; x < cols; ++x) {
             const int c = screen.cell(x, y);
             const char32_t glyph = c < 0 ? U'.' : cp437_to_unicode(static_cast<std::uint8_t>(c));
-            const bool ascii = glyph >= 0x20 && glyph < 0x7F;
-            const char32_t want = utf8 || ascii ? glyph : U'?';
+            const bool latin1 = (glyph >= 0x20 && glyph < 0x7F) || (glyph >= 0xA0 && glyph <= 0xFF);
+            const char32_t want = utf8 || latin1 ? glyph : U'?';
             ASSERT_EQ(term.at(x, y), want) << "seed " << seed << " cell " << x << ',' << y;
         }
     EXPECT_EQ(term.x(), screen.cursor().x) << "seed " << seed;

@@ -1,6 +1,6 @@
 #include "platform/posix/terminal_vt.h"
 
-#include "platform/cp437.h"
+#include "platform/code_page.h"
 
 namespace pelorin::platform::vt {
 namespace {
@@ -145,13 +145,17 @@ void move_cursor(std::string& out, Coord from, Coord to) {
     out += *best;
 }
 
-void put_glyph(std::string& out, std::uint8_t byte, bool utf8) {
-    const char32_t glyph = cp437_to_unicode(byte);
+void put_character(std::string& out, char32_t c, bool utf8) {
     if (utf8) {
-        put_utf8(out, glyph);
+        put_utf8(out, c);
     } else {
-        out += glyph >= 0x20 && glyph < 0x7F ? static_cast<char>(glyph) : '?';
+        const bool latin1 = (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c <= 0xFF);
+        out += latin1 ? static_cast<char>(c) : '?';
     }
+}
+
+void put_glyph(std::string& out, std::uint8_t byte, bool utf8, CodePage page) {
+    put_character(out, code_page_to_unicode(page, byte), utf8);
 }
 
 }  // namespace pelorin::platform::vt

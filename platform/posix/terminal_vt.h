@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/code_page.h"
 #include "platform/console_api.h"
 
 namespace pelorin::platform::vt {
@@ -47,8 +48,10 @@ void request_cursor_position(std::string& out);
 // that could scroll is ever chosen.
 void move_cursor(std::string& out, Coord from, Coord to);
 
-// The glyph of code page 437 that a cell holding `byte` shows: UTF-8 when
-// the terminal takes it, else printable ASCII as it is and '?' for the rest.
-void put_glyph(std::string& out, std::uint8_t byte, bool utf8);
+// A character in the terminal's encoding: UTF-8 when the terminal takes it,
+// else one byte of ISO 8859-1; '?' where that has no such character.
+void put_character(std::string& out, char32_t c, bool utf8);
+// The glyph that a cell holding `byte` shows in the code page.
+void put_glyph(std::string& out, std::uint8_t byte, bool utf8, CodePage page = CodePage::cp437);
 
 }  // namespace pelorin::platform::vt

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/cp437.h"
+#include "platform/code_page.h"
 #include "platform/posix/terminal_emulator_for_tests.h"
 
 namespace pelorin::platform::vt {
@@ -119,16 +119,23 @@ TEST(VtGlyphs, Utf8ShowsCodePage437) {
     EXPECT_EQ(glyph(0xFF, true), "\xC2\xA0");      // no-break space
 }
 
-TEST(VtGlyphs, OtherCharacterSetsGetAsciiOrQuestionMark) {
+TEST(VtGlyphs, Latin1TerminalsGetLatin1OrQuestionMark) {
     EXPECT_EQ(glyph('A', false), "A");
     EXPECT_EQ(glyph('~', false), "~");
     EXPECT_EQ(glyph(' ', false), " ");
     EXPECT_EQ(glyph(0, false), " ");  // the blank glyph of byte 0
     EXPECT_EQ(glyph(1, false), "?");
     EXPECT_EQ(glyph(0x7F, false), "?");
-    EXPECT_EQ(glyph(0x82, false), "?");
+    EXPECT_EQ(glyph(0x82, false), "\xE9");  // e with acute accent
+    EXPECT_EQ(glyph(0xB3, false), "?");     // box drawing
     for (int b = 0; b < 256; ++b)
         EXPECT_EQ(glyph(static_cast<std::uint8_t>(b), false).size(), 1u);
+}
+
+TEST(VtGlyphs, CodePage866ShowsCyrillic) {
+    std::string out;
+    put_glyph(out, 0x80, true, CodePage::cp866);
+    EXPECT_EQ(out, "\xD0\x90");  // А
 }
 
 TEST(VtGlyphs, EveryUtf8GlyphDecodesBackToItsCodePoint) {
