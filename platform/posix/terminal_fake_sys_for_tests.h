@@ -90,6 +90,7 @@ struct FakeTerminal {
     };
     std::vector<Raised> raised;
     std::vector<int> exit_codes;
+    std::vector<stack_t> alternate_stacks;
     std::vector<std::string> opened;
     std::vector<int> closed;
     std::vector<std::uint32_t> sleeps;
@@ -334,6 +335,11 @@ inline int sigprocmask(int how, const sigset_t* set, sigset_t* old) {
     return 0;
 }
 
+inline int sigaltstack(const stack_t* stack, stack_t*) {
+    if (stack != nullptr) fake_terminal->alternate_stacks.push_back(*stack);
+    return 0;
+}
+
 inline int raise(int signal) {
     FakeTerminal& t = *fake_terminal;
     t.raised.push_back({signal, t.handler(signal) == SIG_DFL, t.is_blocked(signal)});
@@ -364,6 +370,7 @@ inline const TerminalSys fake_sys{
     .sleep_ms = fake_calls::sleep_ms,
     .sigaction = fake_calls::sigaction,
     .sigprocmask = fake_calls::sigprocmask,
+    .sigaltstack = fake_calls::sigaltstack,
     .raise = fake_calls::raise,
     .exit_now = fake_calls::exit_now,
 };

@@ -427,6 +427,14 @@ TEST_F(TerminalInputTest, HandlersAreInstalledUnlessTheSignalWasIgnored) {
     EXPECT_EQ(t.handler(SIGHUP), &on_hang_up_signal);
     EXPECT_EQ(t.handler(SIGTSTP), &on_stop_signal);
     EXPECT_EQ(t.handler(SIGCONT), &on_continue_signal);
+    EXPECT_EQ(t.handler(SIGPIPE), &on_ending_signal);
+    EXPECT_EQ(t.handler(SIGUSR1), &on_ending_signal);
+    for (const int crash : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
+        EXPECT_EQ(t.handler(crash), &on_crash_signal) << crash;
+        EXPECT_NE(t.dispositions[crash].sa_flags & SA_ONSTACK, 0) << crash;
+    }
+    ASSERT_EQ(t.alternate_stacks.size(), 1u);
+    EXPECT_GE(t.alternate_stacks[0].ss_size, std::size_t{MINSIGSTKSZ});
     // While one runs, the others wait.
     EXPECT_EQ(sigismember(&t.dispositions[SIGTERM].sa_mask, SIGTSTP), 1);
     EXPECT_EQ(sigismember(&t.dispositions[SIGTSTP].sa_mask, SIGHUP), 1);
@@ -439,15 +447,24 @@ TEST_F(TerminalInputTest, EndingSignalGivesTheTerminalBackThenEnds) {
     CursorInfo hidden{25, false};
     ASSERT_TRUE(console->set_cursor_info(out, hidden));
     (void)keys();  // sends the hidden cursor, enters the keyboard mode
-    t.writes.clear();
-    on_ending_signal(SIGTERM);
-    expect_same_mode(t.mode_changes.back().mode, users_mode());
-    EXPECT_TRUE(t.mode_changes.back().ttou_ignored);
-    EXPECT_EQ(t.written(1), "\x1b[?25h");  // the user's shell gets its cursor
-    ASSERT_EQ(t.raised.size(), 1u);
-    EXPECT_EQ(t.raised[0].signal, SIGTERM);
-    EXPECT_TRUE(t.raised[0].default_action);
-    EXPECT_FALSE(t.raised[0].blocked);
+    for (const int signal : {SIGTERM, SIGSEGV}) {
+        t.writes.clear();
+        t.raised.clear();
+        terminal_signal_state.modes[0].changed = 1;  // the keyboard mode is on again
+        terminal_signal_state.cursor_hidden = 1;
+        if (signal == SIGTERM) {
+            on_ending_signal(signal);
+        } else {
+            on_crash_signal(signal);
+        }
+        expect_same_mode(t.mode_changes.back().mode, users_mode());
+        EXPECT_TRUE(t.mode_changes.back().ttou_ignored);
+        EXPECT_EQ(t.written(1), "\x1b[?25h");  // the user's shell gets its cursor
+        ASSERT_EQ(t.raised.size(), 1u);
+        EXPECT_EQ(t.raised[0].signal, signal);
+        EXPECT_TRUE(t.raised[0].default_action);
+        EXPECT_FALSE(t.raised[0].blocked);
+    }
 }
 
 TEST_F(TerminalInputTest, InterruptIsOfferedToTheControlHandlers) {

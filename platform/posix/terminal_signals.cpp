@@ -30,10 +30,26 @@ void reset_terminal_signal_state() {
     }
 }
 
+namespace {
+
+// The signals from outside whose default action ends the process, but for
+// SIGHUP (the close event, on_hang_up_signal). All systems have them.
+constexpr int outside_ends[] = {SIGINT,  SIGQUIT,   SIGTERM, SIGPIPE, SIGALRM, SIGUSR1,
+                                SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ};
+// A fault of the program's own, or its abort.
+constexpr int crashes[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
+
+// The crash handlers' own stack: a crash may come from running out of stack.
+alignas(16) char crash_stack[64 * 1024];
+
+}  // namespace
+
 sigset_t ending_signals() {
     sigset_t set;
     sigemptyset(&set);
-    for (const int s : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP})
+    for (const int s : outside_ends)
+        sigaddset(&set, s);
+    for (const int s : {SIGHUP, SIGTSTP})
         sigaddset(&set, s);
     return set;
 }
@@ -61,12 +77,12 @@ void show_cursor_if_hidden() noexcept {
     s.cursor_hidden = 0;
 }
 
-void set_action(const TerminalSys& sys, int signal, void (*handler)(int)) {
+void set_action(const TerminalSys& sys, int signal, void (*handler)(int), int flags = 0) {
     struct sigaction action {};
     action.sa_handler = handler;
     action.sa_mask = ending_signals();
     sigaddset(&action.sa_mask, SIGCONT);
-    action.sa_flags = SA_RESTART;
+    action.sa_flags = SA_RESTART | flags;
     (void)sys.sigaction(signal, &action, nullptr);
 }
 
@@ -111,8 +127,15 @@ void watch_terminal_signals(const TerminalSys& sys) {
     if (s.watching) return;
     s.watching = true;
     s.sys = sys;
-    for (const int signal : {SIGINT, SIGQUIT, SIGTERM})
+    for (const int signal : outside_ends)
         if (!ignored_now(sys, signal)) set_action(sys, signal, on_ending_signal);
+    stack_t stack{};
+    stack.ss_sp = crash_stack;
+    stack.ss_size = sizeof crash_stack;
+    const bool own_stack = sys.sigaltstack(&stack, nullptr) == 0;
+    for (const int signal : crashes)
+        if (!ignored_now(sys, signal))
+            set_action(sys, signal, on_crash_signal, own_stack ? SA_ONSTACK : 0);
     s.hang_up_ignored = ignored_now(sys, SIGHUP);
     if (!s.hang_up_ignored) set_action(sys, SIGHUP, on_hang_up_signal);
     if (!ignored_now(sys, SIGTSTP)) set_action(sys, SIGTSTP, on_stop_signal);
@@ -176,6 +199,11 @@ void on_ending_signal(int signal) noexcept {
     give_terminal_back();
     end_by_signal(handler_sys(), signal);
     errno = saved_errno;
+}
+
+void on_crash_signal(int signal) noexcept {
+    give_terminal_back();
+    end_by_signal(handler_sys(), signal);
 }
 
 void on_hang_up_signal(int signal) noexcept {

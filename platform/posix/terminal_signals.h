@@ -7,7 +7,12 @@
 //   the terminal is given back its mode first, then the signal's default
 //   action is taken by raising it again. SIGINT is first offered to the
 //   console control handlers as a Ctrl+C event; one that handles it keeps
-//   the process going.
+//   the process going. So do the other signals whose default is to end the
+//   process (SIGPIPE, SIGALRM, SIGUSR1, ...).
+// - A crash (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS) gives
+//   the terminal back too and then ends the process by the same signal. Its
+//   handler runs on a stack of its own, so that even running out of stack
+//   leaves the terminal as the user had it.
 // - A hang-up (SIGHUP, or the terminal found gone by a read) is the console's
 //   close event: the control handlers are called with it, and the process
 //   then ends at once, as a console process does after its close handlers.
@@ -83,7 +88,8 @@ void reset_terminal_signal_state();
 void watch_terminal_signals(const TerminalSys& sys);
 
 // The signals whose actions must wait while output is held: SIGINT, SIGQUIT,
-// SIGTERM, SIGHUP, SIGTSTP.
+// SIGTERM, SIGHUP, SIGTSTP and the other ending signals that come from
+// outside. A crash cannot wait.
 sigset_t ending_signals();
 // Blocks them, keeping the mask there was in `before`; release puts it back.
 void hold_ending_signals(const TerminalSys& sys, sigset_t& before);
@@ -107,7 +113,8 @@ bool take_window_resized() noexcept;
 void end_after_hang_up(const TerminalSys& sys) noexcept;
 
 // The handlers themselves, for tests.
-void on_ending_signal(int signal) noexcept;  // SIGINT, SIGQUIT, SIGTERM
+void on_ending_signal(int signal) noexcept;  // SIGINT, SIGQUIT, SIGTERM, ...
+void on_crash_signal(int signal) noexcept;   // SIGSEGV, SIGABRT, ...
 void on_hang_up_signal(int signal) noexcept;
 void on_stop_signal(int signal) noexcept;
 void on_continue_signal(int signal) noexcept;

@@ -56,6 +56,7 @@ const TerminalSys real_sys{
     .sleep_ms = real_sleep_ms,
     .sigaction = ::sigaction,
     .sigprocmask = real_sigprocmask,
+    .sigaltstack = ::sigaltstack,
     .raise = ::raise,
     .exit_now = real_exit_now,
 };

@@ -35,6 +35,8 @@ struct TerminalSys {
     // Signal dispositions and the blocked set of the calling thread.
     int (*sigaction)(int signal, const struct sigaction* action, struct sigaction* old);
     int (*sigprocmask)(int how, const sigset_t* set, sigset_t* old);
+    // The alternate stack signal handlers may run on.
+    int (*sigaltstack)(const stack_t* stack, stack_t* old);
     // Sends `signal` to the process itself.
     int (*raise)(int signal);
     // Ends the process at once with `code` (no exit steps).
