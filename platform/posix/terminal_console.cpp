@@ -104,10 +104,7 @@ bool TerminalConsole::is_console() {
     if (kind_ == Kind::unknown) {
         termios mode{};
         const bool tty = sys_.tcgetattr(options_.output_fd, &mode) == 0;
-        // A terminal without a name, or one that says it is "dumb", may
-        // show escape sequences as text.
-        const bool takes_sequences = !options_.term.empty() && options_.term != "dumb";
-        kind_ = tty && takes_sequences ? Kind::console : Kind::stream;
+        kind_ = tty && options_.takes_sequences() ? Kind::console : Kind::stream;
         if (kind_ == Kind::console) output_.become_console();
     }
     return kind_ == Kind::console;

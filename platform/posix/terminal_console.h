@@ -11,9 +11,10 @@
 // brings both along when the terminal changes under them.
 //
 // When standard output is no terminal, or the terminal is not known to take
-// escape sequences (TERM unset or "dumb"), it is no console: the only output
-// is write_file's, byte for byte. Standard input that is no terminal is no
-// console input.
+// escape sequences (TERM unset, empty or "dumb"), it is no console: the only
+// output is write_file's, byte for byte. Standard input that is no terminal,
+// or such a terminal, is no console input: it is read as a stream of lines,
+// which the terminal's own line editing makes.
 #pragma once
 
 #include <cstdint>

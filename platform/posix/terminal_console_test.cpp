@@ -67,10 +67,9 @@ TEST_F(TerminalConsoleTest, OutputNotATerminalIsAByteStream) {
 }
 
 TEST_F(TerminalConsoleTest, DumbOrUnnamedTerminalIsAByteStream) {
-    t.input_is_tty = false;
+    // Its keyboard too: lines are read as the terminal's own editing makes them.
     expect_stream_only(make("dumb"), t);
     FakeTerminal fresh;
-    fresh.input_is_tty = false;
     fake_terminal = &fresh;
     expect_stream_only(make(""), fresh);
     fake_terminal = &t;

@@ -42,7 +42,7 @@ bool TerminalInput::is_keyboard() {
     if (kind_ == Kind::unknown) {
         termios mode{};
         const bool tty = sys_.tcgetattr(options_.input_fd, &mode) == 0;
-        kind_ = tty ? Kind::keyboard : Kind::stream;
+        kind_ = tty && options_.takes_sequences() ? Kind::keyboard : Kind::stream;
     }
     return kind_ == Kind::keyboard;
 }

@@ -1,7 +1,8 @@
 // The input half of the terminal console: what the terminal sends, through
 // the one input parser, and the modes it is read in.
 //
-// When standard input is a terminal, it is the console's keyboard: from the
+// When standard input is a terminal that takes escape sequences (see
+// TerminalOptions::takes_sequences), it is the console's keyboard: from the
 // first poll for keys to the end of the program the terminal is in the
 // keyboard mode (terminal_modes.h), and the bytes of the keys become key
 // events of a US PC keyboard. A terminal that has hung up is the console

@@ -21,6 +21,13 @@ struct TerminalOptions {
     std::string tty_path = "/dev/tty";
 
     static TerminalOptions from_environment();
+
+    // A terminal without a name, or one that says it is "dumb", may show
+    // escape sequences as text, and its cursor cannot be moved: nothing is
+    // drawn on it, and its keys are not read one by one either, so that
+    // what the user sees is what the program takes. It keeps its own line
+    // editing, and the program reads lines from it as from a file.
+    bool takes_sequences() const { return !term.empty() && term != "dumb"; }
 };
 
 // What the locale the user chose says about the terminal's characters: the
