@@ -122,11 +122,22 @@ class TerminalEvents(unittest.TestCase):
 
     # ---- the window follows the terminal -----------------------------------
 
-    def test_window_made_shorter_mid_session(self):
+    def half_typed(self, term, cols, rows):
+        """At the type prompt, the window becomes cols x rows between I and
+        LE; the answer goes on where it was."""
+        self.answer(term, "ok", TYPE_PROMPT)
+        term.type("I")
+        term.wait(lambda: term.screen()[term.cursor()[1] - 1] == "I", what="the echo")
+        term.resize(cols, rows)
+        term.type("LE")
+        term.wait(lambda: "ILE" in term.screen() and term.cursor()[0] == 4, what="the answer")
+        self.answer(term, "", CONFIDENCE_PROMPT)
+        self.answer(term, "50", HINT)
+
+    def test_window_made_shorter_mid_answer_and_mid_session(self):
         term = self.start(80, 24)
-        for text, prompt in [("ok", TYPE_PROMPT), ("ILE", CONFIDENCE_PROMPT), ("50", HINT)]:
-            self.answer(term, text, prompt)
-        term.resize(80, 23)
+        self.half_typed(term, 80, 23)
+        term.resize(80, 21)
         for text in ["y", "n", "y"]:
             self.answer(term, text)
         term.wait_for_text("Q  4:")
@@ -136,10 +147,9 @@ class TerminalEvents(unittest.TestCase):
             self.assertLessEqual(row.count("Q  "), 1, row)
         self.finish(term, ["ok", "ILE", "50", "y", "n", "y"], 3)
 
-    def test_window_made_taller_mid_session(self):
-        term = self.start(80, 20)
-        for text, prompt in [("ok", TYPE_PROMPT), ("ILE", CONFIDENCE_PROMPT), ("50", HINT)]:
-            self.answer(term, text, prompt)
+    def test_window_made_taller_mid_answer_and_mid_session(self):
+        term = self.start(80, 18)
+        self.half_typed(term, 80, 20)
         self.answer(term, "y", "Q  2:")
         term.resize(80, 30)
         for text in ["n"] * 6:
