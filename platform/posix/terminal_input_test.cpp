@@ -434,7 +434,7 @@ TEST_F(TerminalInputTest, HandlersAreInstalledUnlessTheSignalWasIgnored) {
         EXPECT_NE(t.dispositions[crash].sa_flags & SA_ONSTACK, 0) << crash;
     }
     ASSERT_EQ(t.alternate_stacks.size(), 1u);
-    EXPECT_GE(t.alternate_stacks[0].ss_size, std::size_t{MINSIGSTKSZ});
+    EXPECT_GE(t.alternate_stacks[0].ss_size, static_cast<std::size_t>(MINSIGSTKSZ));
     // While one runs, the others wait.
     EXPECT_EQ(sigismember(&t.dispositions[SIGTERM].sa_mask, SIGTSTP), 1);
     EXPECT_EQ(sigismember(&t.dispositions[SIGTSTP].sa_mask, SIGHUP), 1);
