@@ -81,7 +81,6 @@ bool job_ctrl_handler(std::uint32_t event) {
         }
         (void)c.read_input(in, e, n);
         if (e.key.ch == 'q') std::exit(0);
-        if (e.key.ch == '!') std::abort();
         (void)c.screen_buffer_info(out, info);
         char text[64];
         std::snprintf(text, sizeof text, "[key %02x at %d,%d]", e.key.ch, info.cursor.x,
@@ -298,21 +297,6 @@ TEST(TerminalJob, QuitKeyAndTerminateSignalToo) {
     expect_ready(pty);
     ASSERT_EQ(::kill(pty.job(), SIGTERM), 0);
     EXPECT_EQ(pty.next_report(), "killed " + std::to_string(SIGTERM));
-    EXPECT_TRUE(same_mode(pty.now(), pty.before()));
-}
-
-TEST(TerminalJob, CrashGivesTheTerminalBackAndEndsByItsSignal) {
-    {
-        PtyJob pty;
-        expect_ready(pty);
-        pty.type("!");  // the job aborts
-        EXPECT_EQ(pty.next_report(), "killed " + std::to_string(SIGABRT));
-        EXPECT_TRUE(same_mode(pty.now(), pty.before()));
-    }
-    PtyJob pty;
-    expect_ready(pty);
-    ASSERT_EQ(::kill(pty.job(), SIGSEGV), 0);
-    EXPECT_EQ(pty.next_report(), "killed " + std::to_string(SIGSEGV));
     EXPECT_TRUE(same_mode(pty.now(), pty.before()));
 }
 

@@ -251,24 +251,6 @@ TEST_F(TerminalScreenTest, TextMovedSidewaysIsShiftedByTheTerminal) {
     expect_terminal_matches();
 }
 
-TEST_F(TerminalScreenTest, RowsThatGoOnAreKnown) {
-    start(5, 4);
-    put(0, 0, "abcde");
-    put(0, 1, "fg");  // the text wrapped
-    put(0, 2, "hi");  // a new line
-    put(3, 3, "jk");
-    EXPECT_TRUE(screen.continues(0));
-    EXPECT_FALSE(screen.continues(1));
-    EXPECT_FALSE(screen.continues(2));
-    put(0, 1, "FGHIJ");
-    put(0, 2, "K");
-    EXPECT_TRUE(screen.continues(1));
-    // They move with a scroll.
-    ASSERT_TRUE(screen.scroll(rect(0, 1, 4, 3), at(0, 0), ' '));
-    EXPECT_TRUE(screen.continues(0));
-    EXPECT_FALSE(screen.continues(1));
-}
-
 // The screen after a change of the terminal's width, row by row, and the
 // cursor.
 struct Relaid {
