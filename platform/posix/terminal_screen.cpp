@@ -74,20 +74,21 @@ void TerminalScreen::fill(Coord at, int count, std::uint8_t ch) {
 }
 
 bool TerminalScreen::scroll(Rect source, Coord dest, std::uint8_t fill) {
-    Cells wanted = want_;
-    if (!scroll_cells<int>(wanted, cols_, rows_, source, dest, fill)) return false;
+    const int top = std::max<int>(source.top, 0);
+    const int bottom = std::min<int>(source.bottom, rows_ - 1);
+    if (std::max<int>(source.left, 0) > std::min<int>(source.right, cols_ - 1) || top > bottom)
+        return false;
     // Whole rows moving up are what the terminal scrolls itself, with what
     // was drawn before on the rows that leave (they go to its scroll-back);
     // anything else, and what the scroll leaves different, is drawn cell by
     // cell.
-    const int top = std::max<int>(source.top, 0);
-    const int bottom = std::min<int>(source.bottom, rows_ - 1);
     const int dy = dest.y + (top - source.top);
     const bool whole_rows = source.left <= 0 && source.right >= cols_ - 1 && dest.x == source.left;
-    if (whole_rows && dy < top) {
-        draw_differences();
-        scroll_lines(std::max(dy, 0), bottom, top - dy);
-    }
+    const bool feeds = whole_rows && dy < top;
+    if (feeds) draw_differences();
+    Cells wanted = want_;
+    (void)scroll_cells<int>(wanted, cols_, rows_, source, dest, fill);
+    if (feeds) scroll_lines(std::max(dy, 0), bottom, top - dy);
     want_ = std::move(wanted);
     return true;
 }
