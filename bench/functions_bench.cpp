@@ -20,7 +20,8 @@ const float scores[] = {16.6f, 17.55f, 17.69f, 18.59f, 7.0f, 0.0f, 20.84f, 7.19f
 
 void BM_format_str_single(benchmark::State& state) {
     for (auto _ : state)
-        for (float v : scores) benchmark::DoNotOptimize(textio::format_str_single(v));
+        for (float v : scores)
+            benchmark::DoNotOptimize(textio::format_str_single(v));
 }
 BENCHMARK(BM_format_str_single);
 
@@ -37,14 +38,16 @@ BENCHMARK(BM_baseline_snprintf_g7);
 void BM_text_to_single(benchmark::State& state) {
     const char* items[] = {"0", "0.1", "0.25", "0.35", "0.65", "0.7", "0.75", "0.9"};
     for (auto _ : state)
-        for (const char* s : items) benchmark::DoNotOptimize(textio::text_to_single(s));
+        for (const char* s : items)
+            benchmark::DoNotOptimize(textio::text_to_single(s));
 }
 BENCHMARK(BM_text_to_single);
 
 void BM_baseline_strtof(benchmark::State& state) {
     const char* items[] = {"0", "0.1", "0.25", "0.35", "0.65", "0.7", "0.75", "0.9"};
     for (auto _ : state)
-        for (const char* s : items) benchmark::DoNotOptimize(std::strtof(s, nullptr));
+        for (const char* s : items)
+            benchmark::DoNotOptimize(std::strtof(s, nullptr));
 }
 BENCHMARK(BM_baseline_strtof);
 
@@ -57,7 +60,8 @@ void BM_console_write_raw_statement(benchmark::State& state) {
     platform::MemoryConsole console(80, 25);
     platform::set_console(&console);
     textio::reset_console_state();
-    for (auto _ : state) textio::console_write_raw(screen.data(), screen.size(), 0);
+    for (auto _ : state)
+        textio::console_write_raw(screen.data(), screen.size(), 0);
     platform::set_console(nullptr);
 }
 BENCHMARK(BM_console_write_raw_statement);
@@ -87,7 +91,8 @@ struct Feed {
 
 std::string answers() {
     std::string s = "ok\nILE\n80\n";
-    for (int i = 0; i < 54; ++i) s += i % 2 ? "y\n" : "  n  ,x\n";
+    for (int i = 0; i < 54; ++i)
+        s += i % 2 ? "y\n" : "  n  ,x\n";
     return s + "ok\n";
 }
 

@@ -15,7 +15,9 @@ ConsoleApi& system_console() {
 
 }  // namespace
 
-ConsoleApi& console() { return installed != nullptr ? *installed : system_console(); }
+ConsoleApi& console() {
+    return installed != nullptr ? *installed : system_console();
+}
 
 ConsoleApi* set_console(ConsoleApi* c) {
     ConsoleApi* previous = installed;

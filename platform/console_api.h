@@ -34,10 +34,10 @@ struct Rect {
 
 // CONSOLE_SCREEN_BUFFER_INFO, the fields the engine reads.
 struct ScreenBufferInfo {
-    Coord size;            // dwSize: columns and rows of the screen buffer
-    Coord cursor;          // dwCursorPosition
+    Coord size;                    // dwSize: columns and rows of the screen buffer
+    Coord cursor;                  // dwCursorPosition
     std::uint16_t attributes = 7;  // wAttributes
-    Rect window;           // srWindow: the visible window, absolute
+    Rect window;                   // srWindow: the visible window, absolute
 };
 
 // CHAR_INFO with an 8-bit character.
@@ -105,7 +105,7 @@ using CtrlHandler = bool (*)(std::uint32_t ctrl_type);
 inline constexpr std::uint32_t enable_processed_input = 0x0001;
 
 class ConsoleApi {
-public:
+  public:
     virtual ~ConsoleApi() = default;
 
     // GetStdHandle; 0 when there is none.

@@ -28,7 +28,8 @@ void write_text(const Text& text, std::size_t from) {
 
 void write_blanks(std::size_t n) {
     static constexpr char blanks[] = "                                ";
-    for (; n > 0; n -= n < 32 ? n : 32) console_write_raw(blanks, n < 32 ? n : 32, 0);
+    for (; n > 0; n -= n < 32 ? n : 32)
+        console_write_raw(blanks, n < 32 ? n : 32, 0);
 }
 
 CursorPos read_cursor() {
@@ -39,13 +40,14 @@ CursorPos read_cursor() {
 
 int wait_for_key() {
     for (;;) {
-        while (!key_available()) platform::console().sleep(KEY_POLL_MS);
+        while (!key_available())
+            platform::console().sleep(KEY_POLL_MS);
         if (const std::optional<int> code = key_read()) return *code;
     }
 }
 
 class Editor {
-public:
+  public:
     Editor(Text& line, int cols, int rows) : line_(line), cols_(cols), rows_(rows) {}
 
     // Acts on one key; false when it ended the line.
@@ -55,28 +57,49 @@ public:
         if (code == KEY_BACKSPACE) return backspace(cursor), true;
         if (code == KEY_TAB) return insert(cursor, Text(8 - pos_ % 8, ' ')), true;
         if (code == KEY_ESC) return erase_all(cursor), true;
-        if (code >= 32 && code <= 255) return insert(cursor, Text(1, static_cast<char>(code))), true;
+        if (code >= 32 && code <= 255)
+            return insert(cursor, Text(1, static_cast<char>(code))), true;
         move(cursor, code);
         return true;
     }
 
-    void finish() { move_cursor_by(read_cursor(), static_cast<long>(line_.size() - pos_), cols_, rows_); }
+    void finish() {
+        move_cursor_by(read_cursor(), static_cast<long>(line_.size() - pos_), cols_, rows_);
+    }
 
-private:
+  private:
     void move(CursorPos cursor, int code) {
-        const std::size_t len = line_.size();
-        const auto cols = static_cast<std::size_t>(cols_);
-        long n = 0;
-        if (code == KEY_HOME) n = -static_cast<long>(pos_);
-        else if (code == KEY_END) n = static_cast<long>(len - pos_);
-        else if (code == KEY_LEFT && pos_ > 0) n = -1;
-        else if (code == KEY_RIGHT && pos_ < len) n = 1;
-        else if (code == KEY_UP && pos_ >= cols) n = -cols_;
-        else if (code == KEY_DOWN && pos_ + cols <= len) n = cols_;
-        else if (code == KEY_DELETE) return delete_at(cursor);
-        if (n == 0 && code != KEY_HOME && code != KEY_END) return;
-        move_cursor_by(cursor, n, cols_, rows_);
-        pos_ = static_cast<std::size_t>(static_cast<long>(pos_) + n);
+        if (code == KEY_DELETE) return delete_at(cursor);
+        const std::optional<long> n = cursor_step(code);
+        if (!n) return;
+        move_cursor_by(cursor, *n, cols_, rows_);
+        pos_ = static_cast<std::size_t>(static_cast<long>(pos_) + *n);
+    }
+
+    // How far a cursor key moves pos_; nothing for any other key, and for
+    // a move that would leave the line (Home and End always place).
+    std::optional<long> cursor_step(int code) const {
+        const auto len = static_cast<long>(line_.size());
+        const auto pos = static_cast<long>(pos_);
+        const auto allowed = [](bool ok, long n) {
+            return ok ? std::optional<long>(n) : std::nullopt;
+        };
+        switch (code) {
+            case KEY_HOME:
+                return -pos;
+            case KEY_END:
+                return len - pos;
+            case KEY_LEFT:
+                return allowed(pos > 0, -1);
+            case KEY_RIGHT:
+                return allowed(pos < len, 1);
+            case KEY_UP:
+                return allowed(pos >= cols_, -cols_);
+            case KEY_DOWN:
+                return allowed(pos + cols_ <= len, cols_);
+            default:
+                return std::nullopt;
+        }
     }
 
     void backspace(CursorPos cursor) {
@@ -186,7 +209,8 @@ std::optional<Text> read_console_line() {
     place(0, 0, 0);
     place(0, 0, 1);
     Editor editor(line, cols, rows);
-    while (editor.handle(wait_for_key())) place(0, 0, 1);
+    while (editor.handle(wait_for_key()))
+        place(0, 0, 1);
     place(0, 0, 1);
     editor.finish();
     place(0, 0, was_visible);
