@@ -16,19 +16,31 @@ using Handle = std::uintptr_t;
 
 enum class StdHandle { input, output };
 
-// Screen-buffer coordinate (COORD): column x, row y, both from 0.
+// Screen-buffer coordinate (COORD): column x, row y, both from 0. Console
+// coordinates fit in 16 bits; callers compute in int and pass ints.
 struct Coord {
     std::int16_t x = 0;
     std::int16_t y = 0;
+    constexpr Coord() = default;
+    constexpr Coord(int x_, int y_)
+        : x(static_cast<std::int16_t>(x_)), y(static_cast<std::int16_t>(y_)) {}
     friend bool operator==(const Coord&, const Coord&) = default;
 };
 
-// Inclusive rectangle (SMALL_RECT).
+// Inclusive rectangle (SMALL_RECT), in the same 16-bit coordinates.
 struct Rect {
     std::int16_t left = 0;
     std::int16_t top = 0;
     std::int16_t right = 0;
     std::int16_t bottom = 0;
+    constexpr Rect() = default;
+    constexpr Rect(int left_, int top_, int right_, int bottom_)
+        : left(static_cast<std::int16_t>(left_)),
+          top(static_cast<std::int16_t>(top_)),
+          right(static_cast<std::int16_t>(right_)),
+          bottom(static_cast<std::int16_t>(bottom_)) {}
+    constexpr int width() const { return right - left + 1; }
+    constexpr int height() const { return bottom - top + 1; }
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 

@@ -12,33 +12,16 @@
 #include <vector>
 
 #include "platform/console_api.h"
+#include "platform/coords_for_tests.h"
 #include "platform/memory_console.h"
 #include "textio/channels.h"
 #include "textio/console_output.h"
 #include "textio/status.h"
 
-namespace pelorin::platform {
-
-inline void PrintTo(const Coord& c, std::ostream* os) {
-    *os << '(' << c.x << ", " << c.y << ')';
-}
-
-inline void PrintTo(const Rect& r, std::ostream* os) {
-    *os << '{' << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << '}';
-}
-
-}  // namespace pelorin::platform
-
 namespace pelorin::textio {
 
-inline platform::Coord at(int x, int y) {
-    return platform::Coord{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
-}
-
-inline platform::Rect rect(int left, int top, int right, int bottom) {
-    return platform::Rect{static_cast<std::int16_t>(left), static_cast<std::int16_t>(top),
-                          static_cast<std::int16_t>(right), static_cast<std::int16_t>(bottom)};
-}
+using platform::at;
+using platform::rect;
 
 class ConsoleTest : public ::testing::Test {
   protected:
