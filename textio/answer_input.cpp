@@ -119,7 +119,7 @@ struct FieldReader {
 };
 
 bool standard_input_is_console() {
-    const platform::Handle in = console_handles(1);
+    const platform::Handle in = console_handles(platform::StdHandle::input);
     std::uint32_t mode = 0;
     return in != 0 && platform::console().get_mode(in, mode);
 }

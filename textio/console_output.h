@@ -21,17 +21,6 @@ namespace pelorin::textio {
 // carries out a line feed that earlier output left pending.
 inline constexpr unsigned WRITE_ADJUST = 8;
 
-// The rectangle in which console output happens, absolute: as wide as the
-// whole screen buffer, as high as the visible window. All zero when standard
-// output is not a console.
-struct ConsoleWindow {
-    std::int16_t left = 0;
-    std::int16_t top = 0;
-    std::int16_t right = 0;
-    std::int16_t bottom = 0;
-    bool empty() const { return left == right || top == bottom; }
-};
-
 // The rows in which text is placed and which scroll, stored 0-based (-1
 // while unset). Fixed at first use and never changed afterwards, so output
 // keeps to the height the window had then even if the user resizes it.
@@ -42,7 +31,10 @@ struct ConsoleView {
 
 // Process-wide console state; reset_console_state() starts it afresh.
 struct ConsoleState {
-    ConsoleWindow window;
+    // The ConsoleWindow: the rectangle in which console output happens,
+    // absolute, as wide as the whole screen buffer and as high as the
+    // visible window; all zero when standard output is not a console.
+    platform::Rect window;
     bool window_filled = false;
     ConsoleView view;
     // Set by a write whose text ended in the last cell of the view's bottom
@@ -76,14 +68,27 @@ void console_get_size(int* width, int* height);
 int console_get_column();
 int console_get_row();
 void console_get_cursor(int* column, int* row);
-// Relative placement; 0 keeps the current row or column; cursor_visible 0
-// hides, > 0 shows, < 0 leaves it. result: column low 8 bits, row in bits
-// 8-15, bit 16 when the cursor was visible before the call.
-Status console_locate(int row, int column, int cursor_visible, std::uint32_t* result);
+// What a cursor placement does to the cursor's visibility.
+enum class CursorVisibility { keep = -1, hide = 0, show = 1 };
+
+// The cursor as console_locate found it before the call: its relative
+// column and row (the low 8 bits of each) and whether it was visible. All
+// zero when the call was refused.
+struct LocateResult {
+    std::uint8_t column = 0;
+    std::uint8_t row = 0;
+    bool cursor_visible = false;
+    friend bool operator==(const LocateResult&, const LocateResult&) = default;
+};
+
+// Relative placement; 0 keeps the current row or column. A row outside the
+// view or a column outside 1 to the width is refused (STATUS_BAD_CALL) and
+// nothing changes.
+Status console_locate(int row, int column, CursorVisibility visibility, LocateResult* before);
 // Absolute placement; a negative coordinate keeps the current one.
-void console_set_cursor(int row, int column, int cursor_visible);
-// 1: the standard input handle, 0: the standard output handle.
-platform::Handle console_handles(int which);
+void console_set_cursor(int row, int column, CursorVisibility visibility);
+// The standard input or output handle, fetched once.
+platform::Handle console_handles(platform::StdHandle which);
 // Re-reads the ConsoleWindow from the console.
 void console_refresh_window();
 // The view's top and bottom rows, relative and 1-based, fixed at first use:
@@ -93,31 +98,15 @@ int console_view_bottom();
 
 // --- the steps of one console write -------------------------------------
 
-// An inclusive rectangle in absolute coordinates.
-struct Box {
-    std::int32_t left = 0;
-    std::int32_t top = 0;
-    std::int32_t right = 0;
-    std::int32_t bottom = 0;
-};
-
-struct WriteContext;
-// Scrolls the view by `rows` (at least 1) rows.
-using ScrollOp = void (*)(WriteContext& ctx, int rows);
-// Puts `count` (1 to 256) characters at the cursor without moving it.
-using PutOp = bool (*)(WriteContext& ctx, const std::uint8_t* bytes, int count);
-
 // The state of one console write, made on entry and dropped at return.
 struct WriteContext {
-    ScrollOp scroll = nullptr;
-    PutOp put = nullptr;
-    // The view's rows across the whole buffer width; scrolling may move it
-    // down the buffer.
-    Box border;
+    // The view's rows across the whole buffer width, absolute; scrolling
+    // may move it down the buffer.
+    platform::Rect border;
     std::int32_t cursor_x = 0;
     std::int32_t cursor_y = 0;
     // The ConsoleWindow as read at the start of the write.
-    Box window;
+    platform::Rect window;
     std::int32_t buffer_columns = 0;
     std::int32_t buffer_rows = 0;
     std::uint16_t attribute = 7;

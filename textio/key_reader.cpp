@@ -290,7 +290,7 @@ void key_poll_events() {
     if (!key_reader_state.handler_installed) install_ctrl_handler();
     queue_close_requests();
     platform::ConsoleApi& api = platform::console();
-    const platform::Handle input = console_handles(1);
+    const platform::Handle input = console_handles(platform::StdHandle::input);
     for (;;) {
         platform::InputEvent event;
         std::uint32_t count = 0;

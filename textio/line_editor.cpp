@@ -10,16 +10,23 @@ namespace pelorin::textio {
 namespace {
 
 constexpr std::uint32_t KEY_POLL_MS = 25;
-constexpr std::uint32_t CURSOR_WAS_VISIBLE = 0x10000;
 constexpr int KEY_BACKSPACE = 8;
 constexpr int KEY_TAB = 9;
 constexpr int KEY_ESC = 27;
 
 // Every placement goes through here: a position the console refuses (outside
 // the view) still applies the visibility, and the cursor stays put.
-void place(int row, int column, int visible) {
-    if (console_locate(row, column, visible, nullptr) != STATUS_OK)
-        (void)console_locate(0, 0, visible, nullptr);
+void place(int row, int column, CursorVisibility visibility) {
+    if (console_locate(row, column, visibility, nullptr) != STATUS_OK)
+        (void)console_locate(0, 0, visibility, nullptr);
+}
+
+void hide_cursor() {
+    place(0, 0, CursorVisibility::hide);
+}
+
+void show_cursor() {
+    place(0, 0, CursorVisibility::show);
 }
 
 void write_text(const Text& text, std::size_t from) {
@@ -128,11 +135,11 @@ class Editor {
     // Deletes d characters at pos_ and redraws the rest of the line over the
     // old one, blanking the cells it has left.
     void remove(std::size_t d, CursorPos back_to) {
-        place(0, 0, 0);
+        hide_cursor();
         line_.erase(pos_, d);
         write_text(line_, pos_);
         write_blanks(d);
-        place(back_to.row, back_to.column, -1);
+        place(back_to.row, back_to.column, CursorVisibility::keep);
     }
 
     void insert(CursorPos old, const Text& chars) {
@@ -143,7 +150,7 @@ class Editor {
         }
         const auto n = static_cast<long>(chars.size());
         const auto k = static_cast<long>(line_.size() - pos_);
-        place(0, 0, 0);
+        hide_cursor();
         write_text(line_, pos_);
         const CursorPos after = read_cursor();
         if (k == n) {
@@ -185,12 +192,12 @@ void move_cursor_by(CursorPos from, long n, int cols, int rows) {
     if (to.column == 1 && to.row == rows + 1) {
         // Just below the last row: a line end from the last cell scrolls the
         // view by one row and leaves the cursor in column 1 of the last row.
-        place(rows, cols, -1);
+        place(rows, cols, CursorVisibility::keep);
         static constexpr char line_end[2] = {13, 10};
         console_write_raw(line_end, 2, 0);
         return;
     }
-    place(to.row, to.column, -1);
+    place(to.row, to.column, CursorVisibility::keep);
 }
 
 std::optional<Text> read_console_line() {
@@ -203,17 +210,16 @@ std::optional<Text> read_console_line() {
     int cols = 0;
     int rows = 0;
     console_get_size(&cols, &rows);
-    std::uint32_t state = 0;
-    (void)console_locate(0, 0, -1, &state);
-    const int was_visible = (state & CURSOR_WAS_VISIBLE) != 0 ? 1 : 0;
-    place(0, 0, 0);
-    place(0, 0, 1);
+    LocateResult before;
+    (void)console_locate(0, 0, CursorVisibility::keep, &before);
+    hide_cursor();
+    show_cursor();
     Editor editor(line, cols, rows);
     while (editor.handle(wait_for_key()))
-        place(0, 0, 1);
-    place(0, 0, 1);
+        show_cursor();
+    show_cursor();
     editor.finish();
-    place(0, 0, was_visible);
+    place(0, 0, before.cursor_visible ? CursorVisibility::show : CursorVisibility::hide);
     return line;
 }
 
