@@ -36,9 +36,13 @@ void reset_input_context();
 // Replaces the stream-mode byte source (nullptr read: back to stdin).
 void set_stdin_source(StdinSource source);
 
-// begin_input_line("", false, true) then take_input_field().
+// begin_input_line() then take_input_field().
 Text read_input_field();
-void begin_input_line(std::string_view prompt, bool add_question, bool echo_line_end);
+// Chooses the source of the next field: on a console, a line edited on it
+// (with its line end echoed); redirected, the byte stream. Prints no prompt:
+// everything the user is to see has been printed before the read.
+void begin_input_line();
+// The next field from the source begin_input_line chose.
 Text take_input_field();
 // True when the last stream-mode read met the end of standard input without
 // taking any byte other than blanks.

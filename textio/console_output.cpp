@@ -14,30 +14,6 @@ void reset_console_state() {
 
 namespace {
 
-ConsoleReadRecord console_read_record;
-
-}  // namespace
-
-void ensure_console_channel() {
-    Channel& ch = channel_table.records[CONSOLE_CHANNEL];
-    if (ch.ops != nullptr) return;
-    ch = Channel{};
-    ch.mode = MODE_APPEND;
-    ch.kind = KIND_DISK;
-    ch.access = ACCESS_READ_WRITE;
-    // Asking for the column and the width is what first fills the console
-    // window; nothing reads the two values for the console.
-    ch.column = static_cast<std::uint32_t>(console_get_column() - 1);
-    int width = 0;
-    console_get_size(&width, nullptr);
-    ch.width = static_cast<std::uint32_t>(width);
-    console_read_record = ConsoleReadRecord{};
-    ch.stream = &console_read_record;
-    ch.ops = &ConsoleDeviceOps;
-}
-
-namespace {
-
 constexpr std::uint8_t BEL = 7;
 constexpr std::uint8_t BS = 8;
 constexpr std::uint8_t TAB = 9;
@@ -312,6 +288,16 @@ bool cursor_is_visible() {
 
 }  // namespace
 
+void ensure_console_channel() {
+    Channel& ch = channel_table.records[CONSOLE_CHANNEL];
+    if (ch.ops != nullptr) return;
+    ch = Channel{};
+    // The first print or keyboard read is when the ConsoleWindow is first
+    // filled (and the console handles fetched).
+    fill_window_once();
+    ch.ops = &ConsoleDeviceOps;
+}
+
 platform::Handle console_handles(platform::StdHandle which) {
     if (!console_state.handles_fetched) {
         console_state.handles_fetched = true;
@@ -485,7 +471,7 @@ Status console_locate(int row, int column, CursorVisibility visibility, LocateRe
         console_set_cursor(to_absolute_row(row), to_absolute_column(column), visibility);
     }
     if (before != nullptr) *before = found;
-    return set_status(status);
+    return status;
 }
 
 void console_set_cursor(int row, int column, CursorVisibility visibility) {

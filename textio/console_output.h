@@ -49,11 +49,6 @@ struct ConsoleState {
 extern ConsoleState console_state;
 void reset_console_state();
 
-// The console channel's private record, read by answer input.
-struct ConsoleReadRecord {
-    std::uint32_t count = 0;
-};
-
 // Sets up the console channel (channel 0) if it has no operation table yet.
 void ensure_console_channel();
 

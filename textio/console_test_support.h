@@ -55,7 +55,6 @@ class ConsoleTest : public ::testing::Test {
         reset_console_state();
         clear_channel_table();
         ConsoleDeviceOps = {};
-        last_status = STATUS_OK;
     }
 
     std::unique_ptr<platform::MemoryConsole> console_;

@@ -21,10 +21,6 @@ inline constexpr int KEY_DOWN = 0x50FF;
 inline constexpr int KEY_DELETE = 0x53FF;
 inline constexpr int KEY_CLOSE = 0x6BFF;  // Alt+F4: the console is being closed
 
-constexpr int extended_key(int code_byte) {
-    return code_byte * 256 + 255;
-}
-
 inline constexpr int KEY_QUEUE_SLOTS = 512;
 
 // A ring of key codes: empty when head == tail; a put that makes them meet

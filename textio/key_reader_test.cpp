@@ -8,6 +8,7 @@
 
 #include "platform/memory_console.h"
 #include "textio/console_output.h"
+#include "textio/key_codes_for_tests.h"
 
 namespace pelorin::textio {
 namespace {

@@ -8,7 +8,6 @@
 #include <new>
 #include <system_error>
 
-#include "textio/status.h"
 
 namespace pelorin::textio {
 namespace {
@@ -276,7 +275,6 @@ void pattern_begin(std::string_view pattern) {
     }
     pattern_state.next = 0;
     pattern_state.left = pattern_state.pattern.size();
-    set_status(STATUS_OK);
 }
 
 Text pattern_value(float v) {
@@ -293,7 +291,6 @@ Text pattern_value(float v) {
     } catch (const std::bad_alloc&) {
         out.clear();
     }
-    set_status(STATUS_OK);
     return out;
 }
 
@@ -305,7 +302,6 @@ Text pattern_end() {
         out.clear();
     }
     reset_pattern_state();
-    set_status(STATUS_OK);
     return out;
 }
 

@@ -8,6 +8,7 @@
 #include "platform/memory_console.h"
 #include "platform/posix/key_decoder.h"
 #include "textio/console_output.h"
+#include "textio/key_codes_for_tests.h"
 #include "textio/key_reader.h"
 
 namespace pelorin::textio {
