@@ -16,7 +16,6 @@ InputContext input_context;
 namespace {
 
 constexpr int END_OF_INPUT = -1;
-constexpr std::uint8_t LINE_END[2] = {13, 10};
 
 int read_stdin_byte(void*) {
     unsigned char byte = 0;
@@ -134,7 +133,7 @@ void begin_console_line() {
     in.position = 0;
     console_write_raw(nullptr, 0, WRITE_ADJUST);
     std::optional<Text> line = read_console_line();
-    console_write_raw(LINE_END, sizeof LINE_END, 0);
+    console_write_raw(LINE_END.data(), LINE_END.size(), 0);
     // No text could be made for the line: the field read finds it empty.
     if (!line) {
         text_clear(in.line);

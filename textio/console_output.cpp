@@ -20,8 +20,6 @@ constexpr std::uint8_t TAB = 9;
 constexpr std::uint8_t LF = 10;
 constexpr std::uint8_t CR = 13;
 constexpr std::uint8_t BLANK = 32;
-constexpr std::uint32_t BEEP_HZ = 1000;
-constexpr std::uint32_t BEEP_MS = 250;
 constexpr int TAB_WIDTH = 8;
 // Printable characters gather into runs of at most this many bytes; a run is
 // also the most one cell write ever carries.
@@ -181,7 +179,7 @@ void cursor_moved(ControlPass& p) {
 }
 
 void on_bell(ControlPass&) {
-    api().beep(BEEP_HZ, BEEP_MS);
+    console_beep();
 }
 
 // BS neither erases nor goes back to the row above.
@@ -287,6 +285,12 @@ bool cursor_is_visible() {
 }
 
 }  // namespace
+
+void console_beep() {
+    constexpr std::uint32_t BEEP_HZ = 1000;
+    constexpr std::uint32_t BEEP_MS = 250;
+    api().beep(BEEP_HZ, BEEP_MS);
+}
 
 void ensure_console_channel() {
     Channel& ch = channel_table.records[CONSOLE_CHANNEL];

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "platform/console_api.h"
 #include "textio/channels.h"
@@ -20,6 +21,9 @@ namespace pelorin::textio {
 // console_write_raw flag: take the console path even for length 0, which
 // carries out a line feed that earlier output left pending.
 inline constexpr unsigned WRITE_ADJUST = 8;
+
+// The line end, on the console and in files alike: CR LF.
+inline constexpr std::string_view LINE_END = "\r\n";
 
 // The rows in which text is placed and which scroll, stored 0-based (-1
 // while unset). Fixed at first use and never changed afterwards, so output
@@ -56,6 +60,9 @@ void ensure_console_channel();
 // here, wrapping, scrolling), or unchanged to standard output when that is
 // not a console. Length 0 does nothing unless flags hold WRITE_ADJUST.
 void console_write_raw(const void* bytes, std::size_t length, unsigned flags);
+
+// The console's one sound: 1000 Hz for 250 ms, waiting until it has ended.
+void console_beep();
 
 // Width (screen-buffer columns) and height (window rows) of the
 // ConsoleWindow, or 80 and 25 when it is empty. Either pointer may be null.

@@ -126,7 +126,7 @@ class Editor {
 
     void delete_at(CursorPos cursor) {
         if (pos_ == line_.size()) {
-            platform::console().beep(1000, 250);
+            console_beep();
             return;
         }
         remove(1, cursor);
@@ -193,8 +193,7 @@ void move_cursor_by(CursorPos from, long n, int cols, int rows) {
         // Just below the last row: a line end from the last cell scrolls the
         // view by one row and leaves the cursor in column 1 of the last row.
         place(rows, cols, CursorVisibility::keep);
-        static constexpr char line_end[2] = {13, 10};
-        console_write_raw(line_end, 2, 0);
+        console_write_raw(LINE_END.data(), LINE_END.size(), 0);
         return;
     }
     place(to.row, to.column, CursorVisibility::keep);

@@ -8,7 +8,6 @@
 #include <new>
 #include <system_error>
 
-
 namespace pelorin::textio {
 namespace {
 

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <string>
 
-
 namespace pelorin::textio {
 namespace {
 

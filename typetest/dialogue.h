@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <string_view>
 
 #include "textio/text_ops.h"
 #include "typetest/question_bank.h"
@@ -37,6 +38,8 @@ bool take_consent(TestState& state);
 void take_self_assessment(TestState& state);
 // False when redirected input ended before the last statement was answered.
 bool run_statement_loop(TestState& state);
+// Whether the upper-case copy of `answer` is exactly `word` ("OK", "Y"...).
+bool answer_is(const textio::Text& answer, std::string_view word);
 // score <- single(weight + score) for all 16 types.
 void add_weights(TypeScores& scores, const QuestionBank& bank, int q, bool yes);
 
