@@ -7,10 +7,10 @@
 #include <string>
 
 #include "platform/memory_console.h"
-#include "textio/answer_input.h"
-#include "textio/channels.h"
+#include "textio/answer_input_internal.h"
 #include "textio/console_output.h"
 #include "textio/number_text.h"
+#include "textio/services.h"
 
 namespace {
 
@@ -58,11 +58,12 @@ const std::string screen =
 
 void BM_console_write_raw_statement(benchmark::State& state) {
     platform::MemoryConsole console(80, 25);
+    platform::reset_platform();
+    textio::reset_services();
     platform::set_console(&console);
-    textio::reset_console_state();
     for (auto _ : state)
         textio::console_write_raw(screen.data(), screen.size(), 0);
-    platform::set_console(nullptr);
+    platform::reset_platform();
 }
 BENCHMARK(BM_console_write_raw_statement);
 
@@ -103,9 +104,7 @@ void BM_read_input_field_script(benchmark::State& state) {
     platform::set_console(&console);
     Feed feed{answers()};
     for (auto _ : state) {
-        textio::reset_input_context();
-        textio::clear_channel_table();
-        textio::ConsoleDeviceOps = textio::DeviceOps{};
+        textio::reset_services();
         feed.at = 0;
         textio::set_stdin_source(textio::StdinSource{&Feed::read, &feed});
         while (true) {
@@ -113,7 +112,7 @@ void BM_read_input_field_script(benchmark::State& state) {
             if (textio::input_exhausted()) break;
         }
     }
-    platform::set_console(nullptr);
+    platform::reset_platform();
 }
 BENCHMARK(BM_read_input_field_script);
 

@@ -13,8 +13,9 @@
 
 #include "platform/memory_console.h"
 #include "platform/posix/terminal_vt.h"
-#include "textio/answer_input.h"
+#include "textio/answer_input_internal.h"
 #include "textio/channels.h"
+#include "textio/services.h"
 #include "typetest/dialogue.h"
 
 namespace {
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
     const auto scratch = std::filesystem::temp_directory_path() / "pelorin-screen-oracle";
     std::filesystem::create_directories(scratch);
     std::filesystem::current_path(scratch);
-    textio::clear_channel_table();
+    textio::reset_services();
     textio::set_stdin_source(textio::StdinSource{read_or_stop, nullptr});
     try {
         (void)typetest::run_test();

@@ -177,6 +177,12 @@ ConsoleApi& console();
 // returns the previous one; nullptr goes back to the system console.
 ConsoleApi* set_console(ConsoleApi* c);
 
+// Puts the platform back as it is at start: the system console is the
+// process's console again, and the process-wide records of this system's
+// console are forgotten. Tests, fuzz targets and benchmarks reset the
+// platform through this alone.
+void reset_platform();
+
 // The real console of this platform: Win32Console on Windows, TerminalConsole
 // elsewhere. Defined in the platform's own implementation file.
 std::unique_ptr<ConsoleApi> make_system_console();

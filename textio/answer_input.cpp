@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/console_api.h"
+#include "textio/answer_input_internal.h"
 #include "textio/channels.h"
 #include "textio/console_output.h"
 #include "textio/line_editor.h"

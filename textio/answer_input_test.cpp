@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "platform/memory_console.h"
+#include "textio/answer_input_internal.h"
 #include "textio/channels.h"
-#include "textio/console_output.h"
+#include "textio/console_output_internal.h"
 #include "textio/console_test_support.h"
-#include "textio/key_reader.h"
 #include "textio/print.h"
+#include "textio/services.h"
 
 namespace pelorin::textio {
 namespace {
@@ -20,20 +21,15 @@ namespace {
 class StreamInput : public ::testing::Test {
   protected:
     void SetUp() override {
-        reset_console_state();
-        clear_channel_table();
-        ConsoleDeviceOps = DeviceOps{};
-        reset_input_context();
+        platform::reset_platform();
+        reset_services();
         console_.set_output_redirected(true);
         console_.set_input_redirected(true);
-        previous_ = platform::set_console(&console_);
+        platform::set_console(&console_);
     }
     void TearDown() override {
-        platform::set_console(previous_);
-        reset_input_context();
-        reset_console_state();
-        clear_channel_table();
-        ConsoleDeviceOps = DeviceOps{};
+        platform::reset_platform();
+        reset_services();
     }
 
     void feed(std::string bytes) {
@@ -55,7 +51,6 @@ class StreamInput : public ::testing::Test {
     using Fields = std::vector<std::string>;
 
     platform::MemoryConsole console_{80, 25};
-    platform::ConsoleApi* previous_ = nullptr;
     std::string input_;
     std::size_t at_ = 0;
 };
@@ -156,16 +151,6 @@ namespace {
 // Standard input is the console: lines come from the line editor.
 class ConsoleInput : public ConsoleTest {
   protected:
-    void SetUp() override {
-        ConsoleTest::SetUp();
-        reset_input_context();
-        reset_key_reader();
-    }
-    void TearDown() override {
-        reset_key_reader();
-        reset_input_context();
-        ConsoleTest::TearDown();
-    }
     void type(const std::string& text) {
         for (char c : text) {
             platform::KeyEvent k;

@@ -10,6 +10,7 @@
 #include "platform/memory_console.h"
 #include "textio/console_output.h"
 #include "textio/print.h"
+#include "textio/services.h"
 
 namespace pelorin::textio {
 namespace {
@@ -19,7 +20,7 @@ class Channels : public ::testing::Test {
     void SetUp() override {
         reset();
         console_.set_output_redirected(true);
-        previous_ = platform::set_console(&console_);
+        platform::set_console(&console_);
         dir_ = std::filesystem::temp_directory_path() /
                (std::string("pelorin-channels-") +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -29,14 +30,12 @@ class Channels : public ::testing::Test {
     }
     void TearDown() override {
         close_all_files();
-        platform::set_console(previous_);
         reset();
         std::filesystem::remove_all(dir_);
     }
     static void reset() {
-        clear_channel_table();
-        reset_console_state();
-        ConsoleDeviceOps = DeviceOps{};
+        platform::reset_platform();
+        reset_services();
     }
     std::string file() const {
         std::ifstream in(path_, std::ios::binary);
@@ -44,7 +43,6 @@ class Channels : public ::testing::Test {
     }
 
     platform::MemoryConsole console_{80, 25};
-    platform::ConsoleApi* previous_ = nullptr;
     std::filesystem::path dir_;
     std::string path_;
 };

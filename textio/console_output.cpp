@@ -4,6 +4,9 @@
 #include <array>
 #include <cstdint>
 
+#include "textio/channels.h"
+#include "textio/console_output_internal.h"
+
 namespace pelorin::textio {
 
 ConsoleState console_state;

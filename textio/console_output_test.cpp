@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "textio/console_output_internal.h"
 #include "textio/console_test_support.h"
 #include "textio/print.h"
 

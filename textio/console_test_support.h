@@ -1,6 +1,6 @@
 // Test fixture for everything that writes to or reads from the console: each
-// test starts with the console state, the channel table and the console's
-// operation table cleared, on a fresh in-memory console.
+// test starts with the text services and the platform as at start, on a
+// fresh in-memory console.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,6 +16,8 @@
 #include "platform/memory_console.h"
 #include "textio/channels.h"
 #include "textio/console_output.h"
+#include "textio/console_output_internal.h"
+#include "textio/services.h"
 #include "textio/status.h"
 
 namespace pelorin::textio {
@@ -26,7 +28,7 @@ using platform::rect;
 class ConsoleTest : public ::testing::Test {
   protected:
     void SetUp() override { reset_all(); }
-    void TearDown() override { platform::set_console(nullptr); }
+    void TearDown() override { reset_all(); }
 
     // Starts afresh on a new console of `columns` x `rows` whose window
     // shows the top `window_rows` rows (all when 0).
@@ -52,9 +54,8 @@ class ConsoleTest : public ::testing::Test {
 
   private:
     static void reset_all() {
-        reset_console_state();
-        clear_channel_table();
-        ConsoleDeviceOps = {};
+        platform::reset_platform();
+        reset_services();
     }
 
     std::unique_ptr<platform::MemoryConsole> console_;

@@ -4,6 +4,7 @@
 
 #include "platform/console_api.h"
 #include "textio/console_output.h"
+#include "textio/key_reader_internal.h"
 
 namespace pelorin::textio {
 

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "platform/memory_console.h"
-#include "textio/console_output.h"
 #include "textio/key_codes_for_tests.h"
+#include "textio/key_reader_internal.h"
+#include "textio/services.h"
 
 namespace pelorin::textio {
 namespace {
@@ -46,14 +47,13 @@ constexpr std::uint16_t keypad_scan[10] = {0x52, 0x4F, 0x50, 0x51, 0x4B,
 class KeyReader : public ::testing::Test {
   protected:
     void SetUp() override {
-        reset_key_reader();
-        reset_console_state();
+        platform::reset_platform();
+        reset_services();
         platform::set_console(&console);
     }
     void TearDown() override {
-        reset_key_reader();
-        reset_console_state();
-        platform::set_console(nullptr);
+        platform::reset_platform();
+        reset_services();
     }
 
     // Types keypad digit `d` with Alt held; `ch` is the character the console
@@ -401,8 +401,8 @@ TEST(KeyReaderExit, HandlerIsRemovedByAnExitStep) {
         {
             // Leaked on purpose: the exit steps still use it.
             static auto* const memory = new platform::MemoryConsole(80, 25);
-            reset_key_reader();
-            reset_console_state();
+            platform::reset_platform();
+            reset_services();
             platform::set_console(memory);
             // Registered first, so it runs after the removal.
             std::atexit([] { std::_Exit(memory->ctrl_handler_count() == 0 ? 3 : 4); });

@@ -5,6 +5,7 @@
 #include "platform/console_api.h"
 #include "textio/console_output.h"
 #include "textio/key_reader.h"
+#include "textio/line_editor_internal.h"
 
 namespace pelorin::textio {
 namespace {

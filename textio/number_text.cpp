@@ -8,6 +8,8 @@
 #include <new>
 #include <system_error>
 
+#include "textio/number_text_internal.h"
+
 namespace pelorin::textio {
 namespace {
 

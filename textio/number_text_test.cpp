@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "textio/number_text_internal.h"
+
 namespace pelorin::textio {
 namespace {
 

@@ -37,9 +37,7 @@ class TerminalConsoleTest : public ::testing::Test {
   protected:
     void SetUp() override {
         fake_terminal = &t;
-        reset_terminal_signals();
-        reset_terminal_signal_state();
-        reset_terminal_mode_record();
+        reset_platform();
     }
     void TearDown() override {
         console.reset();
@@ -47,9 +45,7 @@ class TerminalConsoleTest : public ::testing::Test {
         for (const FakeTerminal::ModeChange& change : t.mode_changes)
             EXPECT_NE(change.when, TCSAFLUSH);
         fake_terminal = nullptr;
-        reset_terminal_signals();
-        reset_terminal_signal_state();
-        reset_terminal_mode_record();
+        reset_platform();
     }
 
     TerminalConsole& make(std::string term = "xterm-256color", bool utf8 = false) {

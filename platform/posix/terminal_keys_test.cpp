@@ -7,9 +7,9 @@
 
 #include "platform/memory_console.h"
 #include "platform/posix/key_decoder.h"
-#include "textio/console_output.h"
 #include "textio/key_codes_for_tests.h"
-#include "textio/key_reader.h"
+#include "textio/key_reader_internal.h"
+#include "textio/services.h"
 
 namespace pelorin::textio {
 namespace {
@@ -21,14 +21,13 @@ using platform::KeyEvent;
 class TerminalKeys : public ::testing::Test {
   protected:
     void SetUp() override {
-        reset_key_reader();
-        reset_console_state();
+        platform::reset_platform();
+        reset_services();
         platform::set_console(&console);
     }
     void TearDown() override {
-        reset_key_reader();
-        reset_console_state();
-        platform::set_console(nullptr);
+        platform::reset_platform();
+        reset_services();
     }
 
     std::vector<int> read_all() {

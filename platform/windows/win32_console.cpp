@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/console_api.h"
+#include "platform/system_console_internal.h"
 
 namespace pelorin::platform {
 namespace {
@@ -254,6 +255,14 @@ bool Win32Console::set_ctrl_handler(CtrlHandler handler, bool add) {
 }
 
 }  // namespace
+
+// The control handler's record; a trampoline still registered with Windows
+// is taken out first.
+void reset_system_console_state() {
+    if (ctrl_state.trampoline_registered) (void)SetConsoleCtrlHandler(ctrl_trampoline, FALSE);
+    ctrl_state.trampoline_registered = false;
+    ctrl_state.handler.store(nullptr);
+}
 
 std::unique_ptr<ConsoleApi> make_system_console() {
     // Redirected answers are read byte for byte, as on every other system:
