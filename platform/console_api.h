@@ -1,3 +1,12 @@
+// platform/: the bottom layer, the console as the text services see it.
+// console_api (this header) is its front door: the console functions, the
+// process's console and the platform's one reset. memory_console is the
+// in-memory console every engine, key-reader and editor test runs on; cp437
+// and us_keyboard are the code page and the keyboard layout the consoles
+// share. The real console of the system is chosen by CMake: posix/ (a
+// POSIX terminal) or windows/ (the Windows console); each also defines
+// system_console_internal.h's reset.
+//
 // The small set of console functions the text services call.
 //
 // Each operation mirrors one Windows console function with the same meaning and

@@ -1,3 +1,8 @@
+// typetest/: the questionnaire, on the text services of textio/ alone:
+// question_bank (the 54 statements and their weights), dialogue (this
+// header, run_test and its steps) and report (the scores on the console and
+// in RESULTS.TXT).
+//
 // The questionnaire's main flow: introduction, consent, expected type,
 // confidence and the statement loop, then the report.
 #pragma once

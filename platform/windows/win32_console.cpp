@@ -1,3 +1,6 @@
+// platform/windows/: the system console on Windows, this one file, with the
+// checklist of what only a real Windows console can show beside it.
+//
 // The Windows console: every ConsoleApi operation is the Windows function of
 // the same meaning, called directly. <windows.h> stays inside this file so
 // that its macros never reach the engine.
