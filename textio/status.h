@@ -1,6 +1,6 @@
-// The outcome of a service operation, as a small number. Nothing in the
-// program shows one: failures of the text services are silent by design,
-// and the questionnaire never asks. Tests check them.
+// The outcome of a service operation that can fail, as a small number. The
+// operation returns it; nothing shows it and the questionnaire never asks:
+// failures of the text services are silent by design.
 #pragma once
 
 namespace pelorin::textio {
