@@ -1,5 +1,7 @@
-// The three steps of format_using over the one pattern state of the
-// program, shared with the tests; callers use number_text.h.
+// The inner steps of the number texts: the digits both number forms are
+// made from, and the three steps of format_using over the one pattern state
+// of the program (its tests run them one by one). Callers use
+// number_text.h.
 #pragma once
 
 #include <string_view>
@@ -7,6 +9,9 @@
 #include "textio/number_text.h"
 
 namespace pelorin::textio {
+
+// The 7-digit decimal text of format_str_single and format_print_single.
+Text format_single_digits(float v);
 
 // format_using runs begin, value and end and joins their pieces.
 void pattern_begin(std::string_view pattern);

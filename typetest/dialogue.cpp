@@ -3,6 +3,7 @@
 #include "textio/answer_input.h"
 #include "textio/number_text.h"
 #include "textio/print.h"
+#include "typetest/dialogue_internal.h"
 #include "typetest/report.h"
 
 namespace pelorin::typetest {

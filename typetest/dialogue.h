@@ -36,16 +36,7 @@ struct TestState {
 // before the last statement was answered.
 int run_test();
 
-// The steps of run_test.
-void show_introduction();
-// False when the answer was not ok: the program ends there.
-bool take_consent(TestState& state);
-void take_self_assessment(TestState& state);
-// False when redirected input ended before the last statement was answered.
-bool run_statement_loop(TestState& state);
 // Whether the upper-case copy of `answer` is exactly `word` ("OK", "Y"...).
 bool answer_is(const textio::Text& answer, std::string_view word);
-// score <- single(weight + score) for all 16 types.
-void add_weights(TypeScores& scores, const QuestionBank& bank, int q, bool yes);
 
 }  // namespace pelorin::typetest
