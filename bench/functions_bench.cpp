@@ -10,7 +10,7 @@
 #include "textio/answer_input_internal.h"
 #include "textio/console_output.h"
 #include "textio/number_text.h"
-#include "textio/services.h"
+#include "textio/services_for_tests.h"
 
 namespace {
 
@@ -58,12 +58,10 @@ const std::string screen =
 
 void BM_console_write_raw_statement(benchmark::State& state) {
     platform::MemoryConsole console(80, 25);
-    platform::reset_platform();
-    textio::reset_services();
-    platform::set_console(&console);
+    textio::start_afresh(&console);
     for (auto _ : state)
         textio::console_write_raw(screen.data(), screen.size(), 0);
-    platform::reset_platform();
+    textio::start_afresh();
 }
 BENCHMARK(BM_console_write_raw_statement);
 
@@ -101,7 +99,7 @@ void BM_read_input_field_script(benchmark::State& state) {
     platform::MemoryConsole console(80, 25);
     console.set_input_redirected(true);
     console.set_output_redirected(true);
-    platform::set_console(&console);
+    textio::start_afresh(&console);
     Feed feed{answers()};
     for (auto _ : state) {
         textio::reset_services();
@@ -112,7 +110,7 @@ void BM_read_input_field_script(benchmark::State& state) {
             if (textio::input_exhausted()) break;
         }
     }
-    platform::reset_platform();
+    textio::start_afresh();
 }
 BENCHMARK(BM_read_input_field_script);
 

@@ -26,6 +26,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             field.empty() && k > 2 * size + 8)
             std::abort();
     }
-    platform::reset_platform();
+    textio::start_afresh();
     return 0;
 }

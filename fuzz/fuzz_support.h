@@ -7,7 +7,7 @@
 
 #include "platform/memory_console.h"
 #include "textio/answer_input_internal.h"
-#include "textio/services.h"
+#include "textio/services_for_tests.h"
 
 namespace pelorin::fuzz {
 
@@ -24,11 +24,9 @@ struct ByteFeed {
 // Starts the platform and the services afresh on a new console fed by
 // `feed`.
 inline void fresh_services(platform::MemoryConsole& console, ByteFeed& feed) {
-    platform::reset_platform();
-    textio::reset_services();
     console.set_output_redirected(true);
     console.set_input_redirected(true);
-    platform::set_console(&console);
+    textio::start_afresh(&console);
     textio::set_stdin_source(textio::StdinSource{&ByteFeed::read, &feed});
 }
 

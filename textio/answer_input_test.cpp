@@ -11,7 +11,7 @@
 #include "textio/console_output_internal.h"
 #include "textio/console_test_support.h"
 #include "textio/print.h"
-#include "textio/services.h"
+#include "textio/services_for_tests.h"
 
 namespace pelorin::textio {
 namespace {
@@ -21,16 +21,11 @@ namespace {
 class StreamInput : public ::testing::Test {
   protected:
     void SetUp() override {
-        platform::reset_platform();
-        reset_services();
         console_.set_output_redirected(true);
         console_.set_input_redirected(true);
-        platform::set_console(&console_);
+        start_afresh(&console_);
     }
-    void TearDown() override {
-        platform::reset_platform();
-        reset_services();
-    }
+    void TearDown() override { start_afresh(); }
 
     void feed(std::string bytes) {
         input_ = std::move(bytes);

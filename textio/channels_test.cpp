@@ -10,7 +10,7 @@
 #include "platform/memory_console.h"
 #include "textio/console_output.h"
 #include "textio/print.h"
-#include "textio/services.h"
+#include "textio/services_for_tests.h"
 
 namespace pelorin::textio {
 namespace {
@@ -18,9 +18,8 @@ namespace {
 class Channels : public ::testing::Test {
   protected:
     void SetUp() override {
-        reset();
         console_.set_output_redirected(true);
-        platform::set_console(&console_);
+        start_afresh(&console_);
         dir_ = std::filesystem::temp_directory_path() /
                (std::string("pelorin-channels-") +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -30,12 +29,8 @@ class Channels : public ::testing::Test {
     }
     void TearDown() override {
         close_all_files();
-        reset();
+        start_afresh();
         std::filesystem::remove_all(dir_);
-    }
-    static void reset() {
-        platform::reset_platform();
-        reset_services();
     }
     std::string file() const {
         std::ifstream in(path_, std::ios::binary);

@@ -17,7 +17,7 @@
 #include "textio/channels.h"
 #include "textio/console_output.h"
 #include "textio/console_output_internal.h"
-#include "textio/services.h"
+#include "textio/services_for_tests.h"
 #include "textio/status.h"
 
 namespace pelorin::textio {
@@ -27,15 +27,14 @@ using platform::rect;
 
 class ConsoleTest : public ::testing::Test {
   protected:
-    void SetUp() override { reset_all(); }
-    void TearDown() override { reset_all(); }
+    void SetUp() override { start_afresh(); }
+    void TearDown() override { start_afresh(); }
 
     // Starts afresh on a new console of `columns` x `rows` whose window
     // shows the top `window_rows` rows (all when 0).
     platform::MemoryConsole& install(int columns, int rows, int window_rows = 0) {
-        reset_all();
         console_ = std::make_unique<platform::MemoryConsole>(columns, rows, window_rows);
-        platform::set_console(console_.get());
+        start_afresh(console_.get());
         return *console_;
     }
 
@@ -53,11 +52,6 @@ class ConsoleTest : public ::testing::Test {
     }
 
   private:
-    static void reset_all() {
-        platform::reset_platform();
-        reset_services();
-    }
-
     std::unique_ptr<platform::MemoryConsole> console_;
 };
 

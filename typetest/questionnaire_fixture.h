@@ -14,18 +14,16 @@
 #include "platform/memory_console.h"
 #include "textio/answer_input_internal.h"
 #include "textio/channels.h"
-#include "textio/services.h"
+#include "textio/services_for_tests.h"
 
 namespace pelorin::typetest {
 
 class QuestionnaireTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        platform::reset_platform();
-        textio::reset_services();
         console_.set_output_redirected(true);
         console_.set_input_redirected(true);
-        platform::set_console(&console_);
+        textio::start_afresh(&console_);
         old_dir_ = std::filesystem::current_path();
         dir_ = std::filesystem::temp_directory_path() /
                ("pelorin-test-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "-" +
@@ -39,8 +37,7 @@ class QuestionnaireTest : public ::testing::Test {
         std::filesystem::current_path(old_dir_);
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);
-        platform::reset_platform();
-        textio::reset_services();
+        textio::start_afresh();
     }
 
     void feed(std::string bytes) {

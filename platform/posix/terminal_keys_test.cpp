@@ -9,7 +9,7 @@
 #include "platform/posix/key_decoder.h"
 #include "textio/key_codes_for_tests.h"
 #include "textio/key_reader_internal.h"
-#include "textio/services.h"
+#include "textio/services_for_tests.h"
 
 namespace pelorin::textio {
 namespace {
@@ -20,15 +20,8 @@ using platform::KeyEvent;
 // codes the console would.
 class TerminalKeys : public ::testing::Test {
   protected:
-    void SetUp() override {
-        platform::reset_platform();
-        reset_services();
-        platform::set_console(&console);
-    }
-    void TearDown() override {
-        platform::reset_platform();
-        reset_services();
-    }
+    void SetUp() override { start_afresh(&console); }
+    void TearDown() override { start_afresh(); }
 
     std::vector<int> read_all() {
         std::vector<int> codes;
