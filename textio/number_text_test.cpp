@@ -64,6 +64,24 @@ TEST(TextToSingle, LeadingPartAndOddItems) {
     EXPECT_EQ(nine_digits(text_to_single("16777219")), "16777220");
 }
 
+TEST(TextToSingle, LongDecimalsGoThroughTheNearestDouble) {
+    const std::string zeros(400, '0');
+    const struct {
+        std::string text;
+        const char* single;
+    } table[] = {{"0." + zeros + "1", "0"},  // 1e-401 is nearer to 0 than to any double
+                 {"1" + zeros + "e-1", "inf"},
+                 {"0." + zeros + "1e401", "1"},
+                 {"1" + zeros + "e-400", "1"},
+                 {"-0." + zeros + "25e401", "-2.5"},
+                 {std::string(1000, '3') + "e-1000", "0.333333343"},
+                 // Within half a double's spacing of a midpoint between two
+                 // singles: the double is the midpoint, which goes to even.
+                 {"16777217." + zeros + "1", "16777216"}};
+    for (const auto& row : table)
+        EXPECT_EQ(nine_digits(text_to_single(row.text)), row.single) << row.text.substr(0, 12);
+}
+
 TEST(TextToSingle, RadixForms) {
     EXPECT_EQ(text_to_single("&H1F"), 31.0f);
     EXPECT_EQ(text_to_single("&hff"), 255.0f);
