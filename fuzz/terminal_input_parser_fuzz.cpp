@@ -9,7 +9,7 @@
 #include "platform/memory_console.h"
 #include "platform/posix/terminal_input_parser.h"
 #include "platform/us_keyboard.h"
-#include "textio/key_reader.h"
+#include "textio/key_reader_internal.h"
 
 namespace {
 

@@ -11,7 +11,6 @@ DeviceOps ConsoleDeviceOps;
 
 namespace {
 
-constexpr std::int32_t FILE_RECORD_LENGTH = 128;
 constexpr std::size_t FILE_BUFFER_BYTES = 8192;
 
 Status file_write(Channel& channel, const std::uint8_t* bytes, std::size_t length) {
@@ -36,19 +35,9 @@ void close_all_files_at_exit() {
     close_all_files();
 }
 
-void update_column(Channel& channel, const std::uint8_t* bytes, std::size_t length) {
-    std::size_t i = length;
-    while (i > 0 && bytes[i - 1] != 13 && bytes[i - 1] != 10)
-        --i;
-    std::uint32_t column = i > 0 ? static_cast<std::uint32_t>(length - i)
-                                 : channel.column + static_cast<std::uint32_t>(length);
-    if (channel.width != 0) column %= channel.width;
-    channel.column = column;
-}
-
 }  // namespace
 
-DeviceOps FileDeviceOps{file_write, file_close, nullptr};
+const DeviceOps FileDeviceOps{file_write, file_close, nullptr};
 
 void clear_channel_table() {
     for (Channel& ch : channel_table.records)
@@ -61,13 +50,10 @@ Channel* channel_record(int n) {
 }
 
 Status channel_write(Channel* channel, const void* bytes, std::size_t length) {
-    if (channel == nullptr || channel->ops == nullptr) return set_status(STATUS_BAD_CALL);
+    if (channel == nullptr || channel->ops == nullptr) return STATUS_BAD_CALL;
     channel->read_back_count = 0;
-    if (channel->ops->write == nullptr) return set_status(STATUS_BAD_CALL);
-    const auto* data = static_cast<const std::uint8_t*>(bytes);
-    const Status s = channel->ops->write(*channel, data, length);
-    if (s == STATUS_OK) update_column(*channel, data, length);
-    return set_status(s);
+    if (channel->ops->write == nullptr) return STATUS_BAD_CALL;
+    return channel->ops->write(*channel, static_cast<const std::uint8_t*>(bytes), length);
 }
 
 Status results_file_open(std::string_view name, int n) {
@@ -76,11 +62,8 @@ Status results_file_open(std::string_view name, int n) {
         std::atexit(close_all_files_at_exit);
     }
     Channel* ch = is_file_channel(n) ? channel_record(n) : nullptr;
-    if (ch == nullptr || ch->ops != nullptr) return set_status(STATUS_BAD_CALL);
+    if (ch == nullptr || ch->ops != nullptr) return STATUS_BAD_CALL;
     *ch = Channel{};
-    ch->mode = MODE_OUTPUT;
-    ch->record_length = FILE_RECORD_LENGTH;
-    ch->kind = KIND_DISK;
     ch->ops = &FileDeviceOps;
     std::FILE* stream = nullptr;
     try {
@@ -92,12 +75,11 @@ Status results_file_open(std::string_view name, int n) {
     }
     if (stream == nullptr) {
         *ch = Channel{};
-        return set_status(STATUS_FILE_NOT_FOUND);
+        return STATUS_FILE_NOT_FOUND;
     }
     (void)std::setvbuf(stream, nullptr, _IOFBF, FILE_BUFFER_BYTES);
     ch->stream = stream;
-    ch->access = ACCESS_READ_WRITE;
-    return set_status(STATUS_OK);
+    return STATUS_OK;
 }
 
 Status results_file_close(int n) {
@@ -107,13 +89,13 @@ Status results_file_close(int n) {
             if (ch.ops != nullptr && ch.ops->close != nullptr) ch.ops->close(ch);
             ch = Channel{};
         }
-        return set_status(STATUS_OK);
+        return STATUS_OK;
     }
     Channel* ch = is_file_channel(n) ? channel_record(n) : nullptr;
-    if (ch == nullptr || ch->ops == nullptr) return set_status(STATUS_BAD_CALL);
+    if (ch == nullptr || ch->ops == nullptr) return STATUS_BAD_CALL;
     if (ch->ops->close != nullptr) ch->ops->close(*ch);
     *ch = Channel{};
-    return set_status(STATUS_OK);
+    return STATUS_OK;
 }
 
 void close_all_files() {

@@ -1,8 +1,18 @@
+// platform/posix/: the system console of Linux, macOS and the BSDs, a POSIX
+// terminal. terminal_console (this header) is the ConsoleApi; the other
+// terminal_* modules are its parts: the output half (terminal_output, with
+// the screen model terminal_screen), the input half (terminal_input, with
+// terminal_input_parser, the one parser of everything the terminal sends),
+// what both share (terminal_shared), the modes, the signals and all their
+// state, the escape sequences, the system-call table and the reset of its
+// process-wide records.
+//
 // The console on a POSIX terminal. The screen buffer is the terminal window:
 // the buffer is as large as the window, so scrolling moves text up inside it.
 // The cursor is learnt from the terminal once (and again after the window
 // changes size, or the process goes on after a stop) and tracked here
-// otherwise. Cells show the glyphs of code page 437; no colour is ever set.
+// otherwise. Cells show the glyphs of code page 437 (866 for a Cyrillic
+// locale); no colour is ever set.
 //
 // The console has two halves: the output half (terminal_output.h: the
 // screen model and the drawing held back until the program waits) and the

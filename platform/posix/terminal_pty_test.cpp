@@ -71,7 +71,7 @@ class TerminalPtyTest : public ::testing::Test {
     void TearDown() override {
         if (master >= 0) ::close(master);
         if (slave >= 0) ::close(slave);
-        reset_terminal_signal_state();
+        reset_platform();
     }
 
     int master = -1;
@@ -129,7 +129,7 @@ TEST_F(TerminalPtyTest, TerminalThatNeverAnswersIsAskedOnce) {
 }
 
 TEST(TerminalSignals, WindowChangeIsRecordedOnce) {
-    reset_terminal_signal_state();
+    reset_platform();
     struct sigaction action {};
     action.sa_handler = on_window_size_signal;
     sigemptyset(&action.sa_mask);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/code_page.h"
+#include "platform/coords_for_tests.h"
 #include "platform/posix/terminal_emulator_for_tests.h"
 
 namespace pelorin::platform::vt {
@@ -57,10 +58,6 @@ std::string move(Coord from, Coord to) {
     std::string out;
     move_cursor(out, from, to);
     return out;
-}
-
-Coord at(int x, int y) {
-    return Coord{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
 }
 
 TEST(VtCursorMove, PicksTheShortestForm) {
