@@ -63,11 +63,9 @@ class Run:
         self.results = None
         self.bank = bank
 
-    # ---- output: every print empties the push-back store -------------------
+    # ---- output (a print leaves a byte put back by the reader waiting) ------
     def write(self, b):
-        if b:
-            self.out += b
-            self.pushed = []
+        self.out += b
 
     def line(self, text=b""):
         self.write(text)

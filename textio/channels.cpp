@@ -62,7 +62,9 @@ Channel* channel_record(int n) {
 
 Status channel_write(Channel* channel, const void* bytes, std::size_t length) {
     if (channel == nullptr || channel->ops == nullptr) return set_status(STATUS_BAD_CALL);
-    channel->read_back_count = 0;
+    // Writing leaves the push-back store alone: a byte the field reader read
+    // ahead (after a lone CR, or after a closing quote) is the first byte of
+    // the next answer, and the program always prints before it reads again.
     if (channel->ops->write == nullptr) return set_status(STATUS_BAD_CALL);
     const auto* data = static_cast<const std::uint8_t*>(bytes);
     const Status s = channel->ops->write(*channel, data, length);

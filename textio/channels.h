@@ -38,6 +38,8 @@ struct Channel {
     std::uint32_t lock = 0;
     std::uint32_t column = 0;
     std::uint32_t width = 0;
+    // Bytes the field reader put back; they wait for its next read, whatever
+    // is written on the channel in between.
     std::array<std::uint8_t, 4> read_back{};
     std::uint32_t read_back_count = 0;
     DeviceOps* ops = nullptr;  // set exactly while the channel is open
