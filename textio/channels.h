@@ -18,9 +18,12 @@ struct Channel;
 // the file table is fixed.
 struct DeviceOps {
     Status (*write)(Channel& channel, const std::uint8_t* bytes, std::size_t length) = nullptr;
+    // Closes, keeping what was written.
     void (*close)(Channel& channel) = nullptr;
     // One byte 0..255 from the device, or -1 at end of input.
     int (*read)(Channel& channel) = nullptr;
+    // Closes, dropping what was written: the device is left as it was.
+    void (*discard)(Channel& channel) = nullptr;
 };
 
 inline constexpr std::uint32_t MODE_OUTPUT = 3;
@@ -43,7 +46,7 @@ struct Channel {
     std::array<std::uint8_t, 4> read_back{};
     std::uint32_t read_back_count = 0;
     DeviceOps* ops = nullptr;  // set exactly while the channel is open
-    void* stream = nullptr;    // a file's FILE*, or the console's private record
+    void* stream = nullptr;    // a file's platform::ReplacementFile, or the console's record
     Channel* link = nullptr;
 };
 
@@ -69,12 +72,16 @@ Channel* channel_record(int n);
 // The one path by which bytes reach any channel.
 Status channel_write(Channel* channel, const void* bytes, std::size_t length);
 
-// Opens `name` for output on file channel n ("wb": created or emptied), with
-// full buffering of 8192 bytes. Registers close_all_files at the first call.
+// Opens `name` for output on file channel n, with full buffering of 8192
+// bytes. The file written replaces the one of that name only when the
+// channel is closed and all of it reached the disk (platform/replacement_file.h);
+// until then, and whenever that fails, the old file stays as it was.
+// Registers close_all_files at the first call.
 Status results_file_open(std::string_view name, int n);
-// Closes file channel n (0: every file channel).
+// Closes file channel n (0: every file channel): its file takes its name.
 Status results_file_close(int n);
-// Closes every open file channel (an exit step).
+// Closes every open file channel, dropping its file (an exit step: a file
+// still open at the end was not finished by its writer).
 void close_all_files();
 
 }  // namespace pelorin::textio

@@ -1,0 +1,88 @@
+// What only POSIX systems have: permissions, links, FIFOs, descriptors and
+// ending signals.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/replacement_file_fixture_for_tests.h"
+
+namespace pelorin::platform {
+namespace {
+
+using Names = std::set<std::string>;
+
+mode_t mode_of(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::lstat(path.c_str(), &info), 0);
+    return info.st_mode;
+}
+
+TEST_F(ReplacementTest, PermissionsOfTheOldFileOrOfAPlainCreate) {
+    write(name_, "old");
+    ::chmod(name_.c_str(), 0604);
+    ASSERT_TRUE(finish_replacement(begin_with("new")));
+    EXPECT_EQ(mode_of(name_) & 07777, 0604u);
+
+    std::filesystem::remove(name_);
+    const mode_t mask = ::umask(027);
+    const bool finished = finish_replacement(begin_with("new"));
+    ::umask(mask);
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(mode_of(name_) & 07777, 0640u);
+}
+
+TEST_F(ReplacementTest, WhatIsNoRegularFileIsReplacedNeverOpened) {
+    const std::string victim = (dir_ / "victim").string();
+    write(victim, "someone else's");
+    for (const auto& make : {
+             +[](const std::string&name, const std::string&target) {
+                 return ::symlink(target.c_str(), name.c_str());
+             },
+             +[](const std::string&name, const std::string&target) {
+                 return ::symlink((target + ".missing").c_str(), name.c_str());
+             },
+             +[](const std::string&name, const std::string&) {
+                 return ::mkfifo(name.c_str(), 0666);
+             },
+         }) {
+        ASSERT_EQ(make(name_, victim), 0);
+        ASSERT_TRUE(finish_replacement(begin_with("new")));  // a FIFO with no reader: no hang
+        EXPECT_TRUE(S_ISREG(mode_of(name_)));
+        EXPECT_EQ(read(name_), "new");
+        EXPECT_EQ(read(victim), "someone else's");
+        EXPECT_EQ(names(), (Names{"RESULTS.TXT", "victim"}));
+        std::filesystem::remove(name_);
+    }
+}
+
+TEST_F(ReplacementTest, AFailedWriteKeepsTheOldFile) {
+    write(name_, "old");
+    ReplacementFile* file = begin_with("new");
+    ASSERT_NE(file, nullptr);
+    ::close(::fileno(replacement_stream(*file)));  // every write fails from here
+    EXPECT_FALSE(finish_replacement(file));
+    EXPECT_EQ(read(name_), "old");
+    EXPECT_EQ(names(), Names{"RESULTS.TXT"});
+}
+
+TEST_F(ReplacementTest, AnEndingSignalRemovesTheTemporary) {
+    write(name_, "old");
+    for (const int signal : {SIGTERM, SIGPIPE, SIGUSR1}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            (void)begin_with("new");
+            ::raise(signal);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        EXPECT_EQ(names(), Names{"RESULTS.TXT"}) << signal;
+        EXPECT_EQ(read(name_), "old");
+    }
+}
+
+}  // namespace
+}  // namespace pelorin::platform
