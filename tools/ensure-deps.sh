@@ -9,7 +9,7 @@ want() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed' 
 
 for profile in "${@:-base}"; do
     case "$profile" in
-        base) for p in build-essential cmake libgtest-dev python3 tmux util-linux groff-base man-db dpkg-dev; do want "$p"; done ;;
+        base) for p in build-essential cmake libgtest-dev python3 tmux util-linux groff-base man-db dpkg-dev strace; do want "$p"; done ;;
         fuzz) for p in clang libclang-rt-dev; do want "$p"; done ;;
         windows) for p in g++-mingw-w64-x86-64 wine64 tmux; do want "$p"; done ;;
         bench) for p in libbenchmark-dev libreadline-dev libedit-dev strace; do want "$p"; done ;;
