@@ -16,11 +16,14 @@ Run one group with: faults_test.py Stalled
 import fcntl
 import itertools
 import os
+import pty
 import re
 import resource
+import select
 import shutil
 import signal
 import stat
+import struct
 import subprocess
 import sys
 import tempfile
@@ -266,6 +269,74 @@ class OddObjects(Fault):
                     self.assertEqual(self.results.read_bytes(), ALL_YES_FILE)
                     self.assertEqual(sorted(os.listdir(elsewhere)), ["victim"])
                     self.assertEqual(victim.read_bytes(), b"someone else's file\n")
+
+
+SHIM = os.environ.get("PELORIN_ALLOC_SHIM")
+
+
+@unittest.skipUnless(SHIM, "needs the allocation-failure shim (not in sanitizer builds)")
+class OutOfMemory(Fault):
+    """Every allocation fails from the n-th on, for every n a run reaches."""
+
+    MESSAGE = b"pelorin: out of memory\n"
+
+    def shim_env(self, **settings):
+        return {**os.environ, "LD_PRELOAD": SHIM,
+                **{"PELORIN_" + k: str(v) for k, v in settings.items()}}
+
+    def allocations(self, **kw):
+        count = self.dir / "count"
+        self.run_script(env=self.shim_env(COUNT_ALLOCATIONS=count), **kw)
+        return int(count.read_text())
+
+    def test_ends_promptly_and_keeps_the_old_file_or_writes_a_complete_one(self):
+        want_stdout = model(ALL_YES_SCRIPT, BANK)[0]
+        for n in range(self.allocations() + 1):
+            with self.subTest(allocations=n):
+                self.results.write_bytes(OLD)
+                p = self.run_script(env=self.shim_env(FAIL_ALLOCATIONS_AFTER=n))
+                self.assertIn((p.returncode, p.stderr), [(0, b""), (3, self.MESSAGE)])
+                self.assertTrue(want_stdout.startswith(p.stdout), "what was shown is correct")
+                self.assert_complete_or_old(OLD)
+
+    def test_on_a_terminal_gives_the_terminal_back(self):
+        keys = b"".join(k + b"\r" for k in [b"ok", b"ILE", b"80", *[b"y"] * 54, b"ok"])
+        self.run_on_terminal(keys, COUNT_ALLOCATIONS=self.dir / "count")
+        total = int((self.dir / "count").read_text())
+        for n in range(0, total, max(1, total // 25)):
+            with self.subTest(allocations=n):
+                stderr, output, modes = self.run_on_terminal(keys, FAIL_ALLOCATIONS_AFTER=n)
+                self.assertIn(stderr, [b"", self.MESSAGE])
+                self.assertEqual(modes[0], modes[1], "the terminal's modes are back")
+                self.assertLessEqual(output.rfind(b"\x1b[?25l"), output.rfind(b"\x1b[?25h"),
+                                     "the cursor is shown")
+                self.assert_complete_or_old(None)
+
+    def run_on_terminal(self, keys, **settings):
+        """Runs the program on a pseudo-terminal of 80 x 25, typing `keys` and
+        answering its cursor-position requests: (standard error, what the
+        terminal received, (the terminal's modes before, after))."""
+        master, slave = pty.openpty()
+        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 25, 80, 0, 0))
+        before = termios.tcgetattr(slave)
+        env = {**self.shim_env(**settings), "TERM": "xterm"}
+        p = subprocess.Popen([os.path.abspath(PROGRAM)], stdin=slave, stdout=slave,
+                             stderr=subprocess.PIPE, cwd=self.dir, env=env)
+        os.write(master, keys)
+        output = bytearray()
+        deadline = time.monotonic() + TIMEOUT
+        while p.poll() is None:
+            self.assertLess(time.monotonic(), deadline, "the program did not end")
+            if select.select([master], [], [], 0.05)[0]:
+                output += os.read(master, 65536)
+                if output.endswith(b"\x1b[6n"):
+                    os.write(master, b"\x1b[1;1R")
+        after = termios.tcgetattr(slave)
+        os.close(master)
+        os.close(slave)
+        stderr = p.stderr.read()
+        p.stderr.close()
+        return stderr, bytes(output), (before, after)
 
 
 class StandardStreams(Fault):

@@ -106,12 +106,7 @@ Status results_file_open(std::string_view name, int n) {
     ch->record_length = FILE_RECORD_LENGTH;
     ch->kind = KIND_DISK;
     ch->ops = &FileDeviceOps;
-    platform::ReplacementFile* file = nullptr;
-    try {
-        file = platform::begin_replacement(name);
-    } catch (...) {
-        file = nullptr;
-    }
+    platform::ReplacementFile* file = platform::begin_replacement(name);
     if (file == nullptr) {
         *ch = Channel{};
         return set_status(STATUS_FILE_NOT_FOUND);
