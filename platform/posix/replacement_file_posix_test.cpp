@@ -66,20 +66,31 @@ TEST_F(ReplacementTest, AFailedWriteKeepsTheOldFile) {
     EXPECT_EQ(names(), Names{"RESULTS.TXT"});
 }
 
-TEST_F(ReplacementTest, AnEndingSignalRemovesTheTemporary) {
+TEST_F(ReplacementTest, AnEndingSignalRemovesTheTemporaryThenActsAsBefore) {
     write(name_, "old");
-    for (const int signal : {SIGTERM, SIGPIPE, SIGUSR1}) {
+    // A handler the process had (the terminal's) still runs; without one the
+    // signal's default action ends the process.
+    const struct {
+        int signal;
+        bool handled_before;
+    } cases[] = {{SIGTERM, false}, {SIGPIPE, false}, {SIGUSR1, false}, {SIGHUP, true}};
+    for (const auto& c : cases) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            if (c.handled_before) ::signal(c.signal, [](int) { ::_exit(42); });
             (void)begin_with("new");
-            ::raise(signal);
+            ::raise(c.signal);
             ::_exit(0);
         }
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
-        EXPECT_EQ(names(), Names{"RESULTS.TXT"}) << signal;
+        if (c.handled_before) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << status;
+        } else {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+        }
+        EXPECT_EQ(names(), Names{"RESULTS.TXT"}) << c.signal;
         EXPECT_EQ(read(name_), "old");
     }
 }
