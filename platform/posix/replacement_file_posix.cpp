@@ -30,9 +30,11 @@ void keep_old_permissions(int fd, const ReplacementFile& file) {
 int create_registered(ReplacementFile& file) {
     sigset_t before;
     hold_removal_signals(before);
+    // A new file is a plain create, with the user's umask; one that replaces
+    // a file is private until it has that file's permissions.
+    const mode_t mode = file.old_is_file ? 0600 : 0666;
     const int fd =
-        ::open(file.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC,
-               0666);  // a plain create: the user's umask applies
+        ::open(file.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode);
     const int error = errno;
     if (fd >= 0) file.removal_slot = remove_on_ending_signal(file.temporary.c_str());
     release_removal_signals(before);
