@@ -1,5 +1,4 @@
-// A fresh directory per test, with the RESULTS.TXT path in it, for the
-// tests of replacement files on every system.
+// A fresh directory per test, holding the RESULTS.TXT to replace.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,38 +16,36 @@ namespace pelorin::platform {
 class ReplacementTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               (std::string("pelorin-replace-") +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
-        name_ = (dir_ / "RESULTS.TXT").string();
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    static std::string read(const std::filesystem::path& path) {
+    static std::string read(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    static void write(const std::filesystem::path& path, const std::string& bytes) {
+    static void write(const std::string& path, const std::string& bytes) {
         std::ofstream(path, std::ios::binary) << bytes;
     }
-    // The names in the directory.
     std::set<std::string> names() const {
         std::set<std::string> found;
         for (const auto& entry : std::filesystem::directory_iterator(dir_))
             found.insert(entry.path().filename().string());
         return found;
     }
-    // Starts a replacement and writes `bytes` into it.
+    // A replacement of name_ with `bytes` written, or nullptr.
     ReplacementFile* begin_with(const std::string& bytes) {
         ReplacementFile* file = begin_replacement(name_);
         if (file != nullptr) std::fputs(bytes.c_str(), replacement_stream(*file));
         return file;
     }
 
-    std::filesystem::path dir_;
-    std::string name_;
+    const std::filesystem::path dir_ =
+        std::filesystem::temp_directory_path() /
+        ("pelorin-replace-" +
+         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    const std::string name_ = (dir_ / "RESULTS.TXT").string();
 };
 
 }  // namespace pelorin::platform

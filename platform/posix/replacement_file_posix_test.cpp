@@ -1,5 +1,4 @@
-// What only POSIX systems have: permissions, links, FIFOs, descriptors and
-// ending signals.
+// What only POSIX systems have: permissions and the handlers a process had.
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -30,40 +29,6 @@ TEST_F(ReplacementTest, PermissionsOfTheOldFileOrOfAPlainCreate) {
     ::umask(mask);
     ASSERT_TRUE(finished);
     EXPECT_EQ(mode_of(name_) & 07777, 0640u);
-}
-
-TEST_F(ReplacementTest, WhatIsNoRegularFileIsReplacedNeverOpened) {
-    const std::string victim = (dir_ / "victim").string();
-    write(victim, "someone else's");
-    for (const auto& make : {
-             +[](const std::string&name, const std::string&target) {
-                 return ::symlink(target.c_str(), name.c_str());
-             },
-             +[](const std::string&name, const std::string&target) {
-                 return ::symlink((target + ".missing").c_str(), name.c_str());
-             },
-             +[](const std::string&name, const std::string&) {
-                 return ::mkfifo(name.c_str(), 0666);
-             },
-         }) {
-        ASSERT_EQ(make(name_, victim), 0);
-        ASSERT_TRUE(finish_replacement(begin_with("new")));  // a FIFO with no reader: no hang
-        EXPECT_TRUE(S_ISREG(mode_of(name_)));
-        EXPECT_EQ(read(name_), "new");
-        EXPECT_EQ(read(victim), "someone else's");
-        EXPECT_EQ(names(), (Names{"RESULTS.TXT", "victim"}));
-        std::filesystem::remove(name_);
-    }
-}
-
-TEST_F(ReplacementTest, AFailedWriteKeepsTheOldFile) {
-    write(name_, "old");
-    ReplacementFile* file = begin_with("new");
-    ASSERT_NE(file, nullptr);
-    ::close(::fileno(replacement_stream(*file)));  // every write fails from here
-    EXPECT_FALSE(finish_replacement(file));
-    EXPECT_EQ(read(name_), "old");
-    EXPECT_EQ(names(), Names{"RESULTS.TXT"});
 }
 
 TEST_F(ReplacementTest, AnEndingSignalRemovesTheTemporaryThenActsAsBefore) {
