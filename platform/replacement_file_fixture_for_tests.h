@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <set>
 #include <string>
 
 #include "platform/replacement_file.h"
@@ -21,21 +20,17 @@ class ReplacementTest : public ::testing::Test {
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    static std::string read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
+    std::string read() const {
+        std::ifstream in(name_, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    static void write(const std::string& path, const std::string& bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    std::set<std::string> names() const {
-        std::set<std::string> found;
-        for (const auto& entry : std::filesystem::directory_iterator(dir_))
-            found.insert(entry.path().filename().string());
-        return found;
+    void write(const std::string& bytes) const { std::ofstream(name_, std::ios::binary) << bytes; }
+    long entries() const {
+        const std::filesystem::directory_iterator all(dir_);
+        return std::distance(begin(all), end(all));
     }
     // A replacement of name_ with `bytes` written, or nullptr.
-    ReplacementFile* begin_with(const std::string& bytes) {
+    ReplacementFile* begin_with(const std::string& bytes) const {
         ReplacementFile* file = begin_replacement(name_);
         if (file != nullptr) std::fputs(bytes.c_str(), replacement_stream(*file));
         return file;
@@ -43,8 +38,8 @@ class ReplacementTest : public ::testing::Test {
 
     const std::filesystem::path dir_ =
         std::filesystem::temp_directory_path() /
-        ("pelorin-replace-" +
-         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        (std::string("pelorin-replace-") +
+         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     const std::string name_ = (dir_ / "RESULTS.TXT").string();
 };
 

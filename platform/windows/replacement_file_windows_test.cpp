@@ -9,18 +9,18 @@ namespace pelorin::platform {
 namespace {
 
 TEST_F(ReplacementTest, AReadOnlyFileKeepsItsContent) {
-    write(name_, "old");
+    write("old");
     ASSERT_TRUE(SetFileAttributesA(name_.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(begin_replacement(name_), nullptr);
-    EXPECT_EQ(read(name_), "old");
+    EXPECT_EQ(read(), "old");
     (void)SetFileAttributesA(name_.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(ReplacementTest, TheOldFilesAttributesPassToTheNewOne) {
-    write(name_, "old");
+    write("old");
     ASSERT_TRUE(SetFileAttributesA(name_.c_str(), FILE_ATTRIBUTE_HIDDEN));
     ASSERT_TRUE(finish_replacement(begin_with("new")));
-    EXPECT_EQ(read(name_), "new");
+    EXPECT_EQ(read(), "new");
     EXPECT_NE(GetFileAttributesA(name_.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
 }
 
