@@ -1,3 +1,6 @@
+// app/: the top layer, the process itself: main() and the start-up and
+// shutdown around the questionnaire.
+//
 // Start-up and shutdown of the process.
 #pragma once
 

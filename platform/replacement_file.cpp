@@ -3,7 +3,7 @@
 #include <memory>
 #include <new>
 
-#include "platform/replacement_file_steps.h"
+#include "platform/replacement_file_internal.h"
 
 namespace pelorin::platform {
 namespace {

@@ -12,8 +12,6 @@ DeviceOps ConsoleDeviceOps;
 
 namespace {
 
-constexpr std::int32_t FILE_RECORD_LENGTH = 128;
-
 platform::ReplacementFile& replacement(Channel& channel) {
     return *static_cast<platform::ReplacementFile*>(channel.stream);
 }
@@ -58,19 +56,9 @@ void close_channel(Channel& ch, bool keep) {
     ch = Channel{};
 }
 
-void update_column(Channel& channel, const std::uint8_t* bytes, std::size_t length) {
-    std::size_t i = length;
-    while (i > 0 && bytes[i - 1] != 13 && bytes[i - 1] != 10)
-        --i;
-    std::uint32_t column = i > 0 ? static_cast<std::uint32_t>(length - i)
-                                 : channel.column + static_cast<std::uint32_t>(length);
-    if (channel.width != 0) column %= channel.width;
-    channel.column = column;
-}
-
 }  // namespace
 
-DeviceOps FileDeviceOps{file_write, file_close, nullptr, file_discard};
+const DeviceOps FileDeviceOps{file_write, file_close, nullptr, file_discard};
 
 void clear_channel_table() {
     for (Channel& ch : channel_table.records)
@@ -83,15 +71,12 @@ Channel* channel_record(int n) {
 }
 
 Status channel_write(Channel* channel, const void* bytes, std::size_t length) {
-    if (channel == nullptr || channel->ops == nullptr) return set_status(STATUS_BAD_CALL);
+    if (channel == nullptr || channel->ops == nullptr) return STATUS_BAD_CALL;
     // Writing leaves the push-back store alone: a byte the field reader read
     // ahead (after a lone CR, or after a closing quote) is the first byte of
     // the next answer, and the program always prints before it reads again.
-    if (channel->ops->write == nullptr) return set_status(STATUS_BAD_CALL);
-    const auto* data = static_cast<const std::uint8_t*>(bytes);
-    const Status s = channel->ops->write(*channel, data, length);
-    if (s == STATUS_OK) update_column(*channel, data, length);
-    return set_status(s);
+    if (channel->ops->write == nullptr) return STATUS_BAD_CALL;
+    return channel->ops->write(*channel, static_cast<const std::uint8_t*>(bytes), length);
 }
 
 Status results_file_open(std::string_view name, int n) {
@@ -100,32 +85,25 @@ Status results_file_open(std::string_view name, int n) {
         std::atexit(close_all_files_at_exit);
     }
     Channel* ch = is_file_channel(n) ? channel_record(n) : nullptr;
-    if (ch == nullptr || ch->ops != nullptr) return set_status(STATUS_BAD_CALL);
+    if (ch == nullptr || ch->ops != nullptr) return STATUS_BAD_CALL;
     *ch = Channel{};
-    ch->mode = MODE_OUTPUT;
-    ch->record_length = FILE_RECORD_LENGTH;
-    ch->kind = KIND_DISK;
-    ch->ops = &FileDeviceOps;
     platform::ReplacementFile* file = platform::begin_replacement(name);
-    if (file == nullptr) {
-        *ch = Channel{};
-        return set_status(STATUS_FILE_NOT_FOUND);
-    }
+    if (file == nullptr) return STATUS_FILE_NOT_FOUND;
+    ch->ops = &FileDeviceOps;
     ch->stream = file;
-    ch->access = ACCESS_READ_WRITE;
-    return set_status(STATUS_OK);
+    return STATUS_OK;
 }
 
 Status results_file_close(int n) {
     if (n == CONSOLE_CHANNEL) {
         for (int i = 1; i <= LAST_FILE_CHANNEL; ++i)
             close_channel(channel_table.records[static_cast<std::size_t>(i)], true);
-        return set_status(STATUS_OK);
+        return STATUS_OK;
     }
     Channel* ch = is_file_channel(n) ? channel_record(n) : nullptr;
-    if (ch == nullptr || ch->ops == nullptr) return set_status(STATUS_BAD_CALL);
+    if (ch == nullptr || ch->ops == nullptr) return STATUS_BAD_CALL;
     close_channel(*ch, true);
-    return set_status(STATUS_OK);
+    return STATUS_OK;
 }
 
 void close_all_files() {

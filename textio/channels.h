@@ -26,28 +26,16 @@ struct DeviceOps {
     void (*discard)(Channel& channel) = nullptr;
 };
 
-inline constexpr std::uint32_t MODE_OUTPUT = 3;
-inline constexpr std::uint32_t MODE_APPEND = 4;
-inline constexpr std::uint32_t KIND_DISK = 4;
-inline constexpr std::uint32_t ACCESS_READ_WRITE = 3;
-
+// One channel: what the program reads on it, and the device under it. A
+// closed channel's record is all zero.
 struct Channel {
-    std::uint32_t mode = 0;
-    std::int32_t record_length = 0;
-    std::uint32_t encoding = 0;
-    std::uint32_t size = 0;
-    std::uint32_t kind = 0;
-    std::uint32_t access = 0;
-    std::uint32_t lock = 0;
-    std::uint32_t column = 0;
-    std::uint32_t width = 0;
-    // Bytes the field reader put back; they wait for its next read, whatever
-    // is written on the channel in between.
+    // Bytes the field reader put back (the newest last), returned before any
+    // byte of the device; they wait for its next read, whatever is written
+    // on the channel in between.
     std::array<std::uint8_t, 4> read_back{};
     std::uint32_t read_back_count = 0;
-    DeviceOps* ops = nullptr;  // set exactly while the channel is open
-    void* stream = nullptr;    // a file's platform::ReplacementFile, or the console's record
-    Channel* link = nullptr;
+    const DeviceOps* ops = nullptr;  // set exactly while the channel is open
+    void* stream = nullptr;          // a file channel's platform::ReplacementFile
 };
 
 inline constexpr int CONSOLE_CHANNEL = 0;
@@ -62,7 +50,7 @@ extern ChannelTable channel_table;
 // The console's operation table: one per process, empty at start.
 extern DeviceOps ConsoleDeviceOps;
 // The operation table shared by all disk-file channels.
-extern DeviceOps FileDeviceOps;
+extern const DeviceOps FileDeviceOps;
 
 // Zero-fills every record (start-up). Does not touch open streams.
 void clear_channel_table();

@@ -4,6 +4,7 @@
 
 #include "platform/console_api.h"
 #include "textio/console_output.h"
+#include "textio/key_reader_internal.h"
 
 namespace pelorin::textio {
 
@@ -301,7 +302,7 @@ void key_poll_events() {
     if (!key_reader_state.handler_installed) install_ctrl_handler();
     queue_close_requests();
     platform::ConsoleApi& api = platform::console();
-    const platform::Handle input = console_handles(1);
+    const platform::Handle input = console_handles(platform::StdHandle::input);
     for (;;) {
         platform::InputEvent event;
         std::uint32_t count = 0;

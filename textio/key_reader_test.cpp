@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "platform/memory_console.h"
-#include "textio/console_output.h"
+#include "textio/key_codes_for_tests.h"
+#include "textio/key_reader_internal.h"
+#include "textio/services_for_tests.h"
 
 namespace pelorin::textio {
 namespace {
@@ -44,16 +46,8 @@ constexpr std::uint16_t keypad_scan[10] = {0x52, 0x4F, 0x50, 0x51, 0x4B,
 
 class KeyReader : public ::testing::Test {
   protected:
-    void SetUp() override {
-        reset_key_reader();
-        reset_console_state();
-        platform::set_console(&console);
-    }
-    void TearDown() override {
-        reset_key_reader();
-        reset_console_state();
-        platform::set_console(nullptr);
-    }
+    void SetUp() override { start_afresh(&console); }
+    void TearDown() override { start_afresh(); }
 
     // Types keypad digit `d` with Alt held; `ch` is the character the console
     // reports with it (usually none).
@@ -420,9 +414,7 @@ TEST(KeyReaderExit, HandlerIsRemovedByAnExitStep) {
         {
             // Leaked on purpose: the exit steps still use it.
             static auto* const memory = new platform::MemoryConsole(80, 25);
-            reset_key_reader();
-            reset_console_state();
-            platform::set_console(memory);
+            start_afresh(memory);
             // Registered first, so it runs after the removal.
             std::atexit([] { std::_Exit(memory->ctrl_handler_count() == 0 ? 3 : 4); });
             key_poll_events();

@@ -5,7 +5,7 @@
 #include <cerrno>
 
 #include "platform/posix/removal_on_signal.h"
-#include "platform/replacement_file_steps.h"
+#include "platform/replacement_file_internal.h"
 
 namespace pelorin::platform::replacement_steps {
 namespace {

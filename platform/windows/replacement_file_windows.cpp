@@ -13,7 +13,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "platform/replacement_file_steps.h"
+#include "platform/replacement_file_internal.h"
 
 namespace pelorin::platform::replacement_steps {
 namespace {
