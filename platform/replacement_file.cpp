@@ -10,8 +10,8 @@ namespace {
 
 namespace steps = replacement_steps;
 
-// Another run, or an earlier run with the same process number that was
-// killed, may hold a name: the next one is tried.
+// Another replacement under way in this process, or one left by a killed
+// process that had the same number, may hold a name: the next one is tried.
 constexpr unsigned temporary_name_attempts = 100;
 
 std::string temporary_name(const std::string& name, unsigned attempt) {
