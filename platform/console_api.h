@@ -6,7 +6,10 @@
 // consoles share, scroll_cells the rectangle scroll of those that keep their
 // cells themselves. The real console of the system is chosen by CMake: posix/ (a
 // POSIX terminal) or windows/ (the Windows console); each also defines
-// system_console_internal.h's reset.
+// system_console_internal.h's reset. Beside the console: replacement_file
+// (a file that replaces another only once complete: RESULTS.TXT) and
+// standard_streams (the standard streams at start, standard input's bytes),
+// whose system calls are in posix/ and windows/ too.
 //
 // The small set of console functions the text services call.
 //

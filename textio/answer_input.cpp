@@ -1,9 +1,9 @@
 #include "textio/answer_input.h"
 
-#include <cstdio>
 #include <new>
 
 #include "platform/console_api.h"
+#include "platform/standard_streams.h"
 #include "textio/answer_input_internal.h"
 #include "textio/channels.h"
 #include "textio/console_output.h"
@@ -19,8 +19,7 @@ namespace {
 constexpr int END_OF_INPUT = -1;
 
 int read_stdin_byte(void*) {
-    unsigned char byte = 0;
-    return std::fread(&byte, 1, 1, stdin) == 1 ? byte : END_OF_INPUT;
+    return platform::read_standard_input_byte();
 }
 
 StdinSource stdin_source{read_stdin_byte, nullptr};

@@ -18,20 +18,24 @@ struct Channel;
 // the file table is fixed.
 struct DeviceOps {
     Status (*write)(Channel& channel, const std::uint8_t* bytes, std::size_t length) = nullptr;
+    // Closes, keeping what was written.
     void (*close)(Channel& channel) = nullptr;
     // One byte 0..255 from the device, or -1 at end of input.
     int (*read)(Channel& channel) = nullptr;
+    // Closes, dropping what was written: the device is left as it was.
+    void (*discard)(Channel& channel) = nullptr;
 };
 
 // One channel: what the program reads on it, and the device under it. A
 // closed channel's record is all zero.
 struct Channel {
     // Bytes the field reader put back (the newest last), returned before any
-    // byte of the device; every write on the channel drops them.
+    // byte of the device; they wait for its next read, whatever is written
+    // on the channel in between.
     std::array<std::uint8_t, 4> read_back{};
     std::uint32_t read_back_count = 0;
     const DeviceOps* ops = nullptr;  // set exactly while the channel is open
-    void* stream = nullptr;          // a file channel's FILE*
+    void* stream = nullptr;          // a file channel's platform::ReplacementFile
 };
 
 inline constexpr int CONSOLE_CHANNEL = 0;
@@ -56,12 +60,16 @@ Channel* channel_record(int n);
 // The one path by which bytes reach any channel.
 Status channel_write(Channel* channel, const void* bytes, std::size_t length);
 
-// Opens `name` for output on file channel n ("wb": created or emptied), with
-// full buffering of 8192 bytes. Registers close_all_files at the first call.
+// Opens `name` for output on file channel n, with full buffering of 8192
+// bytes. The file written replaces the one of that name only when the
+// channel is closed and all of it reached the disk (platform/replacement_file.h);
+// until then, and whenever that fails, the old file stays as it was.
+// Registers close_all_files at the first call.
 Status results_file_open(std::string_view name, int n);
-// Closes file channel n (0: every file channel).
+// Closes file channel n (0: every file channel): its file takes its name.
 Status results_file_close(int n);
-// Closes every open file channel (an exit step).
+// Closes every open file channel, dropping its file (an exit step: a file
+// still open at the end was not finished by its writer).
 void close_all_files();
 
 }  // namespace pelorin::textio

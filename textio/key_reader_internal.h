@@ -25,8 +25,12 @@ struct KeyQueue {
 // Process-wide state of the key reader, started afresh by reset_services().
 struct KeyReaderState {
     KeyQueue queue;
-    // The decimal number typed on the keypad with Alt held; 0 when none.
-    int alt_number = 0;
+    // The decimal number typed on the keypad with Alt held, kept modulo 256
+    // (only its value modulo 256 is ever used, and any number of digits may
+    // come); alt_number_typed tells whether the number is not 0, which ends
+    // it with a character.
+    unsigned alt_number = 0;
+    bool alt_number_typed = false;
     bool handler_installed = false;
     // The removal of the control handler is on the at-exit list. That list
     // cannot be taken back, so a restart of the reader does not clear this.

@@ -305,6 +305,26 @@ TEST_F(KeyReader, AltKeypadDigitsComposeACharacterOnAltRelease) {
     EXPECT_EQ(read_all(), std::vector<int>{0});  // 768 mod 256
 }
 
+TEST_F(KeyReader, AltNumbersOfAnyLengthComposeModulo256) {
+    const struct {
+        const char* digits;
+        std::vector<int> codes;
+    } cases[] = {
+        {"3000000065", {65}},             // beyond any integer type: still 'A'
+        {"99999999999999999999", {255}},  // 10^20 - 1, and 256 divides 10^20
+        {"00065", {65}},
+        {"256", {0}},  // a number that is not 0 gives a character, 0 here
+        {"000", {}},   // the number 0 gives none
+    };
+    for (const auto& c : cases) {
+        console.push_key(alt_down());
+        for (const char* d = c.digits; *d != '\0'; ++d)
+            alt_keypad(*d - '0');
+        console.push_key(alt_up());
+        EXPECT_EQ(read_all(), c.codes) << c.digits;
+    }
+}
+
 TEST_F(KeyReader, AltKeypadDigitWithItsOwnCharacterIsQueuedToo) {
     console.push_key(alt_down());
     alt_keypad(9, '9');

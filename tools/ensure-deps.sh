@@ -24,6 +24,7 @@ base    util-linux                     util-linux                         -     
 base    groff-base                     groff-base                         groff              command:groff
 base    man-db                         man-db                             -                  command:man
 base    dpkg-dev                       -                                  -                  command:dpkg-shlibdeps
+base    strace                         strace                             -                  command:strace
 libcxx  clang,libc++-dev,libc++abi-dev clang,libcxx-devel,libcxxabi-devel -                  include:c++/v1/vector
 fuzz    clang,libclang-rt-dev          clang,compiler-rt                  llvm               command:clang++
 windows g++-mingw-w64-x86-64           mingw64-gcc-c++                    mingw-w64          command:x86_64-w64-mingw32-g++

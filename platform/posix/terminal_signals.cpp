@@ -1,6 +1,9 @@
 #include "platform/posix/terminal_signals.h"
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstring>
 
 #include "platform/posix/terminal_modes.h"
 
@@ -28,6 +31,8 @@ void reset_terminal_signal_state() {
         e.fd = -1;
         e.original = termios{};
     }
+    for (TerminalSignalState::Removal& r : s.removals)
+        r.used = 0;
 }
 
 namespace {
@@ -103,8 +108,10 @@ void end_by_signal(const TerminalSys& sys, int signal) noexcept {
     sys.exit_now(128 + signal);
 }
 
-// The terminal as the user had it, before anything else can happen.
+// What the program leaves as the user had it before the process ends: no
+// temporary file, the terminal's mode and its cursor.
 void give_terminal_back() noexcept {
+    remove_registered_files();
     restore_terminal_modes(handler_sys());
     show_cursor_if_hidden();
 }
@@ -235,6 +242,49 @@ void on_window_size_signal(int) noexcept {
     terminal_signal_state.window_resized = 1;
 }
 
+// --- files to remove ---------------------------------------------------------------
+
+void hold_removal_signals(sigset_t& before) {
+    hold_ending_signals(real_terminal_sys(), before);
+}
+
+void release_removal_signals(const sigset_t& before) {
+    release_ending_signals(real_terminal_sys(), before);
+}
+
+int remove_on_ending_signal(const char* path) {
+    const std::size_t length = std::strlen(path);
+    if (length >= removal_path_bytes) return -1;
+    sigset_t before;
+    hold_removal_signals(before);
+    watch_terminal_signals(real_terminal_sys());
+    int taken = -1;
+    auto& removals = terminal_signal_state.removals;
+    for (std::size_t i = 0; i < removals.size() && taken < 0; ++i) {
+        if (removals[i].used != 0) continue;
+        std::memcpy(removals[i].path.data(), path, length + 1);
+        removals[i].used = 1;
+        taken = static_cast<int>(i);
+    }
+    release_removal_signals(before);
+    return taken;
+}
+
+void keep_on_ending_signal(int slot) {
+    if (slot < 0 || slot >= removal_slots) return;
+    terminal_signal_state.removals[static_cast<std::size_t>(slot)].used = 0;
+}
+
+void remove_registered_files() noexcept {
+    const int saved_errno = errno;
+    for (TerminalSignalState::Removal& r : terminal_signal_state.removals) {
+        if (r.used == 0) continue;
+        (void)::unlink(r.path.data());
+        r.used = 0;
+    }
+    errno = saved_errno;
+}
+
 bool take_continued() noexcept {
     if (terminal_signal_state.continued == 0) return false;
     terminal_signal_state.continued = 0;
@@ -249,6 +299,7 @@ bool take_window_resized() noexcept {
 
 void end_after_hang_up(const TerminalSys& sys) noexcept {
     give_close_event();
+    remove_registered_files();
     restore_terminal_modes(sys);
     if (terminal_signal_state.hang_up_ignored) {
         sys.exit_now(hang_up_exit_code);

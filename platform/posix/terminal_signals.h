@@ -25,6 +25,11 @@
 //
 // - A window size change (SIGWINCH) is only noted; the console learns the
 //   new size at its next look at the terminal.
+// - Every signal that ends the process first removes the files registered
+//   for it: the temporaries of replacements under way (replacement_file.h),
+//   so that only a kill that cannot be caught leaves one behind. The
+//   handlers are installed by the first registration too, when no console
+//   has installed them.
 //
 // Handlers only do what is safe there: they set flags, call tcsetattr,
 // write a fixed sequence, and raise. They never touch the output the console
@@ -42,6 +47,10 @@
 #include "platform/posix/terminal_sys.h"
 
 namespace pelorin::platform {
+
+// At most this many files to remove at once, each a path of fewer bytes.
+inline constexpr int removal_slots = 8;
+inline constexpr std::size_t removal_path_bytes = 1024;
 
 // Exit code when the terminal is gone and SIGHUP, which the process was
 // started with ignored, cannot end it: 128 + SIGHUP, the status a shell
@@ -78,6 +87,13 @@ struct TerminalSignalState {
     // The keyboard's terminal and the one asked for the cursor, which are
     // one and the same but for unusual redirections.
     std::array<ModeEntry, 2> modes;
+    // Files to remove when a signal ends the process (relative to the
+    // current directory, which the program never changes).
+    struct Removal {
+        volatile std::sig_atomic_t used = 0;
+        std::array<char, removal_path_bytes> path{};
+    };
+    std::array<Removal, removal_slots> removals;
 };
 
 extern TerminalSignalState terminal_signal_state;
@@ -100,6 +116,19 @@ bool add_ctrl_handler(const TerminalSys& sys, CtrlHandler handler);
 bool remove_ctrl_handler(const TerminalSys& sys, CtrlHandler handler);
 // Calls the handlers, newest first, until one handles `event`.
 bool call_ctrl_handlers(std::uint32_t event) noexcept;
+
+// Blocks the ending signals, so that a file can be created and registered
+// with no signal in between; release puts the mask back.
+void hold_removal_signals(sigset_t& before);
+void release_removal_signals(const sigset_t& before);
+// Registers `path` for removal by an ending signal, installing the handlers
+// if no console has; the slot, or -1 when all are taken or the path is too
+// long.
+int remove_on_ending_signal(const char* path);
+// Forgets the file of `slot` (-1 does nothing).
+void keep_on_ending_signal(int slot);
+// Removes every registered file; safe in a signal handler.
+void remove_registered_files() noexcept;
 
 // True once after each time the process went on from a stop.
 bool take_continued() noexcept;
