@@ -5,9 +5,12 @@ Keys go in with tmux send-keys; the line editor echoes and edits them. The
 results file must be what the edited lines give (the dialogue model computes
 it from the final lines), the screen must show the edited lines, and the
 terminal settings must come back unchanged at every end: the final ok,
-Ctrl+C, a closed pane, and Ctrl+Z with fg on the way.
+Ctrl+C, a closed pane, and Ctrl+Z with fg on the way. Where poll() refuses
+terminals, as macOS's does (a preloaded shim makes Linux's do the same), the
+keyboard works all the same and nothing the terminal answers is left for the
+shell.
 
-Environment: PELORIN_PROGRAM, PELORIN_BANK.
+Environment: PELORIN_PROGRAM, PELORIN_BANK, PELORIN_POLL_SHIM (the shim).
 """
 
 import os
@@ -26,6 +29,7 @@ from tmux_harness import Terminal  # noqa: E402
 
 PROGRAM = os.path.abspath(os.environ.get("PELORIN_PROGRAM", "build/release/pelorin"))
 BANK = load_bank(os.environ.get("PELORIN_BANK", "typetest/question_bank.cpp"))
+POLL_SHIM = os.environ.get("PELORIN_POLL_SHIM")
 INTRO_END = "type 'ok' and press [ENTER] to continue."
 HINT = "Type 'y' for YES, 'n' for NO, 'p' for previous question."
 
@@ -55,6 +59,13 @@ def press(term, keys):
             # A key right behind an Esc would make it Alt+key: go on once the
             # lone Esc has taken effect (the line starts in column 1).
             term.wait(lambda: term.cursor()[0] == 1, what="the lone Esc")
+
+
+def refusing_poll(command):
+    """`command` with poll() refusing terminals (a sanitizer runtime need not
+    come first then)."""
+    return "env LD_PRELOAD=%s ASAN_OPTIONS=verify_asan_link_order=0 %s" % (
+        shlex.quote(POLL_SHIM), command)
 
 
 def stty_wrapped(command, workdir):
@@ -94,11 +105,32 @@ class Keyboard(unittest.TestCase):
         return self.read(name).strip()
 
     def test_whole_questionnaire_with_edits(self):
+        self.whole_questionnaire_with_edits(PROGRAM)
+
+    @unittest.skipUnless(POLL_SHIM, "needs the poll shim")
+    def test_whole_questionnaire_where_poll_refuses_terminals(self):
+        self.whole_questionnaire_with_edits(refusing_poll(PROGRAM))
+
+    @unittest.skipUnless(POLL_SHIM, "needs the poll shim")
+    def test_transcript_on_the_terminal_leaves_nothing_for_the_shell(self):
+        """Answers from a file, the transcript on the terminal: the terminal's
+        answer to where its cursor is never reaches the shell, which here reads
+        what waits for it, in the moment after the program, into a file."""
+        with open(self.path("answers"), "w") as f:
+            f.write("\n".join(["ok", "ILE", "80"] + ["y"] * 54 + ["ok"]) + "\n")
+        command = "%s < answers; stty -icanon -echo min 0 time 5; cat > left; echo done > status" % (
+            refusing_poll(PROGRAM))
+        with Terminal(command, 80, 25, cwd=self.dir):
+            self.wait_file("status")
+        self.assertEqual(self.read("left"), "")
+        self.assertTrue(os.path.exists(self.path("RESULTS.TXT")))
+
+    def whole_questionnaire_with_edits(self, command):
         lines = [line for _, line in EDITED_ANSWERS]
         lines += ["y"] * 60  # answers until the last statement, then more
         out, results, code = model(("\n".join(lines) + "\n").encode(), BANK)
         self.assertEqual(code, 0)
-        with Terminal(stty_wrapped(PROGRAM, self.dir), 80, 25, cwd=self.dir) as term:
+        with Terminal(stty_wrapped(command, self.dir), 80, 25, cwd=self.dir) as term:
             term.wait_for_text(INTRO_END)
             for keys, line in EDITED_ANSWERS:
                 press(term, keys)

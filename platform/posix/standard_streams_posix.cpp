@@ -1,9 +1,9 @@
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/posix/terminal_sys.h"
 #include "platform/standard_streams.h"
 
 namespace pelorin::platform {
@@ -19,10 +19,11 @@ void open_missing_standard_streams() {
     }
 }
 
+// Standard input may be a terminal (one that takes no escape sequences is
+// read as a stream): waited on as every terminal is.
 bool wait_for_standard_input() {
-    pollfd wanted{STDIN_FILENO, POLLIN, 0};
     for (;;) {
-        if (::poll(&wanted, 1, -1) >= 0) return true;
+        if (wait_for_descriptor(STDIN_FILENO, false, -1, nullptr) >= 0) return true;
         if (errno != EINTR) return false;
     }
 }

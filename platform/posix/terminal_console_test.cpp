@@ -205,7 +205,7 @@ TEST_F(TerminalConsoleTest, ReplyAtTheLastMomentCounts) {
 }
 
 TEST_F(TerminalConsoleTest, InterruptedWaitAndReadGoOn) {
-    t.poll_errors = {EINTR};
+    t.wait_errors = {EINTR};
     t.read_errors = {EINTR};
     t.answer(report(3, 4));
     make();

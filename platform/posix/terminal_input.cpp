@@ -131,11 +131,9 @@ bool TerminalInput::keys_ready() {
 }
 
 TerminalInput::Wait TerminalInput::wait_readable(int fd, int timeout_ms) {
-    pollfd wanted{fd, POLLIN, 0};
-    const int ready = sys_.poll(&wanted, 1, timeout_ms);
+    const int ready = sys_.wait(fd, false, timeout_ms, nullptr);
+    // A descriptor that cannot be waited on fails every wait at once.
     if (ready < 0) return errno == EINTR ? Wait::interrupted : Wait::failed;
-    // A descriptor that cannot be waited on would end every wait at once.
-    if (ready > 0 && (wanted.revents & POLLNVAL) != 0) return Wait::failed;
     return ready > 0 ? Wait::readable : Wait::quiet;
 }
 

@@ -331,9 +331,9 @@ TEST_F(TerminalInputTest, EscapeLeftAloneWhileAReportIsDueIsAKey) {
     EXPECT_EQ(keys(), std::vector<KeyEvent>{key(us_keys::escape, 27)});
 }
 
-TEST_F(TerminalInputTest, InterruptedPollAndReadGoOn) {
+TEST_F(TerminalInputTest, InterruptedWaitAndReadOfKeysGoOn) {
     polled();
-    t.poll_errors = {EINTR};
+    t.wait_errors = {EINTR};
     t.read_errors = {EINTR};
     t.answer("q");
     EXPECT_EQ(keys(), std::vector<KeyEvent>{typed('q')});
@@ -341,7 +341,7 @@ TEST_F(TerminalInputTest, InterruptedPollAndReadGoOn) {
 
 // --- waiting -------------------------------------------------------------------------
 
-TEST_F(TerminalInputTest, PauseWaitsInPollAndEndsWhenAKeyComes) {
+TEST_F(TerminalInputTest, PauseWaitsOnTheTerminalAndEndsWhenAKeyComes) {
     make();
     console->sleep(25);  // before the first poll: a plain sleep
     EXPECT_EQ(t.sleeps, std::vector<std::uint32_t>{25});
@@ -353,7 +353,7 @@ TEST_F(TerminalInputTest, PauseWaitsInPollAndEndsWhenAKeyComes) {
     start = t.now;
     console->sleep(25);
     EXPECT_EQ(t.now, start + 10);
-    EXPECT_EQ(t.sleeps.size(), 1u);  // both waited in poll()
+    EXPECT_EQ(t.sleeps.size(), 1u);  // both waited on the terminal
     EXPECT_EQ(keys(), std::vector<KeyEvent>{typed('k')});
 }
 

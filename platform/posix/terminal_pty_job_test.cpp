@@ -6,8 +6,6 @@
 // the cursor requests), sends signals, and compares the terminal's mode
 // before the job with the mode after it.
 #include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -21,8 +19,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "platform/console_api.h"
+#include "platform/posix/pseudo_terminal_for_tests.h"
 #include "platform/posix/terminal_signals.h"
 
 namespace pelorin::platform {
@@ -134,16 +134,15 @@ void report(int fd, const std::string& line) {
 class PtyJob {
   public:
     explicit PtyJob(bool ignore_hang_up = false) {
-        winsize size{12, 40, 0, 0};
-        if (::openpty(&master_, &slave_, nullptr, nullptr, &size) != 0) return;
-        (void)::tcgetattr(slave_, &before_);
+        if (!pty_.opened()) return;
+        (void)::tcgetattr(pty_.slave(), &before_);
         int pipe_fds[2];
         if (::pipe(pipe_fds) != 0) return;
         shell_ = ::fork();
         if (shell_ == 0) {
-            ::close(master_);
+            ::close(pty_.master());
             ::close(pipe_fds[0]);
-            run_shell(slave_, pipe_fds[1], ignore_hang_up);
+            run_shell(pty_.slave(), pipe_fds[1], ignore_hang_up);
         }
         ::close(pipe_fds[1]);
         reports_ = pipe_fds[0];
@@ -156,9 +155,7 @@ class PtyJob {
             ::kill(shell_, SIGKILL);
             ::waitpid(shell_, nullptr, 0);
         }
-        close_master();
-        for (const int fd : {slave_, reports_})
-            if (fd >= 0) ::close(fd);
+        if (reports_ >= 0) ::close(reports_);
     }
     PtyJob(const PtyJob&) = delete;
     PtyJob& operator=(const PtyJob&) = delete;
@@ -168,14 +165,14 @@ class PtyJob {
     const termios& before() const { return before_; }
     termios now() const {
         termios mode{};
-        (void)::tcgetattr(slave_, &mode);
+        (void)::tcgetattr(pty_.slave(), &mode);
         return mode;
     }
 
     // The terminal's answer to the next cursor requests.
     std::string cursor_reply = "\x1b[1;1R";
 
-    void type(const std::string& keys) { (void)::write(master_, keys.data(), keys.size()); }
+    void type(const std::string& keys) { (void)::write(pty_.master(), keys.data(), keys.size()); }
 
     // Reads what the job writes until `want` appears, answering its cursor
     // requests on the way. True when it did.
@@ -186,10 +183,9 @@ class PtyJob {
                 from_ = seen_.find(want, from_) + want.size();
                 return true;
             }
-            pollfd p{master_, POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0) continue;
+            if (!testing::readable_within(pty_.master(), 100)) continue;
             char buffer[512];
-            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            const ssize_t n = ::read(pty_.master(), buffer, sizeof buffer);
             if (n <= 0) return false;
             seen_.append(buffer, static_cast<std::size_t>(n));
             for (std::size_t at; (at = seen_.find("\x1b[6n", answered_)) != std::string::npos;) {
@@ -210,8 +206,7 @@ class PtyJob {
                 lines_.erase(0, end + 1);
                 return line;
             }
-            pollfd p{reports_, POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0) continue;
+            if (!testing::readable_within(reports_, 100)) continue;
             char buffer[128];
             const ssize_t n = ::read(reports_, buffer, sizeof buffer);
             if (n <= 0) break;
@@ -226,20 +221,15 @@ class PtyJob {
         const auto deadline = Clock::now() + patience;
         while (Clock::now() < deadline) {
             if (done(now())) return true;
-            pollfd none{-1, 0, 0};
-            (void)::poll(&none, 0, 5);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         return false;
     }
 
-    void close_master() {
-        if (master_ >= 0) ::close(master_);
-        master_ = -1;
-    }
+    void close_master() { pty_.close_master(); }
 
   private:
-    int master_ = -1;
-    int slave_ = -1;
+    testing::PseudoTerminal pty_{12, 40};
     int reports_ = -1;
     pid_t shell_ = -1;
     pid_t job_ = -1;

@@ -1,7 +1,5 @@
 // The terminal console on a real pseudo-terminal: the test holds the far
 // (master) side and plays the terminal, answering the cursor request.
-#include <poll.h>
-#include <pty.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -11,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/posix/pseudo_terminal_for_tests.h"
 #include "platform/posix/terminal_console.h"
 #include "platform/posix/terminal_modes.h"
 #include "platform/posix/terminal_signals.h"
@@ -24,8 +23,7 @@ std::string read_until(int fd, Done done) {
     std::string got;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (!done(got) && std::chrono::steady_clock::now() < deadline) {
-        pollfd wanted{fd, POLLIN, 0};
-        if (::poll(&wanted, 1, 100) <= 0) continue;
+        if (!testing::readable_within(fd, 100)) continue;
         char buffer[256];
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n <= 0) break;
@@ -54,8 +52,7 @@ std::string typed_keys(TerminalConsole& console, std::size_t n) {
 class TerminalPtyTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        winsize size{12, 40, 0, 0};
-        ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
+        ASSERT_TRUE(pty.opened());
         // Resizes of the test process's own terminal are no concern here,
         // and its signals keep their actions.
         sys.sigaction = [](int, const struct sigaction*, struct sigaction* old) {
@@ -68,14 +65,11 @@ class TerminalPtyTest : public ::testing::Test {
         options.output_fd = slave;
         options.tty_path = "/dev/null";
     }
-    void TearDown() override {
-        if (master >= 0) ::close(master);
-        if (slave >= 0) ::close(slave);
-        reset_platform();
-    }
+    void TearDown() override { reset_platform(); }
 
-    int master = -1;
-    int slave = -1;
+    testing::PseudoTerminal pty{12, 40};
+    const int master = pty.master();
+    const int slave = pty.slave();
     TerminalSys sys = real_terminal_sys();
     TerminalOptions options;
 };

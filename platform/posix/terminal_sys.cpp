@@ -1,7 +1,9 @@
 #include "platform/posix/terminal_sys.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
+#include <sys/select.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -43,7 +45,7 @@ void real_exit_now(int code) {
 const TerminalSys real_sys{
     .read = ::read,
     .write = ::write,
-    .poll = ::poll,
+    .wait = wait_for_descriptor,
     .tcgetattr = ::tcgetattr,
     .tcsetattr = ::tcsetattr,
     .get_window_size = real_get_window_size,
@@ -65,6 +67,45 @@ const TerminalSys real_sys{
 
 const TerminalSys& real_terminal_sys() {
     return real_sys;
+}
+
+namespace {
+
+// poll() for a descriptor select() cannot take, with the mask put in force
+// around it: a signal in between is only taken before the wait instead of
+// ending it.
+int poll_descriptor(int fd, bool for_writing, int timeout_ms, const sigset_t* during) {
+    pollfd wanted{fd, static_cast<short>(for_writing ? POLLOUT : POLLIN), 0};
+    sigset_t before;
+    if (during != nullptr) ::pthread_sigmask(SIG_SETMASK, during, &before);
+    int ready = ::poll(&wanted, 1, timeout_ms);
+    const int error = errno;
+    if (during != nullptr) ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    errno = error;
+    if (ready > 0 && (wanted.revents & POLLNVAL) != 0) {
+        errno = EBADF;
+        ready = -1;
+    }
+    return ready;
+}
+
+}  // namespace
+
+int wait_for_descriptor(int fd, bool for_writing, int timeout_ms, const sigset_t* during) {
+    if (fd < 0) {
+        errno = EBADF;
+        return -1;
+    }
+    if (fd >= FD_SETSIZE) return poll_descriptor(fd, for_writing, timeout_ms, during);
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(fd, &set);
+    const timespec limit{static_cast<time_t>(timeout_ms / 1000),
+                         static_cast<long>(timeout_ms % 1000) * 1000000L};
+    // A hung-up terminal or a pipe without writer counts as readable: the
+    // read that follows finds out what it is.
+    return ::pselect(fd + 1, for_writing ? nullptr : &set, for_writing ? &set : nullptr, nullptr,
+                     timeout_ms < 0 ? nullptr : &limit, during);
 }
 
 std::size_t write_all(const TerminalSys& sys, int fd, const char* bytes, std::size_t count) {

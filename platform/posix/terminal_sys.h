@@ -4,7 +4,6 @@
 // device that is no terminal, a clock that jumps) without a real terminal.
 #pragma once
 
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -19,7 +18,11 @@ namespace pelorin::platform {
 struct TerminalSys {
     ssize_t (*read)(int fd, void* buffer, std::size_t count);
     ssize_t (*write)(int fd, const void* bytes, std::size_t count);
-    int (*poll)(pollfd* fds, nfds_t count, int timeout_ms);
+    // Waits until `fd` can be read (or, `for_writing`, written), `timeout_ms`
+    // passes (-1: no limit) or a signal comes; meanwhile the signal mask is
+    // `during`, when that is not null. 1 ready, 0 time up, -1 failed (errno;
+    // EINTR: a signal). See wait_for_descriptor.
+    int (*wait)(int fd, bool for_writing, int timeout_ms, const sigset_t* during);
     int (*tcgetattr)(int fd, termios* mode);
     int (*tcsetattr)(int fd, int when, const termios* mode);
     // ioctl(TIOCGWINSZ).
@@ -45,6 +48,12 @@ struct TerminalSys {
 
 // The real calls of this system.
 const TerminalSys& real_terminal_sys();
+
+// The one way this program waits on a descriptor: select() (pselect), which
+// every system takes for terminals. macOS's poll() does not: it reports
+// POLLNVAL for a terminal at once. Only a descriptor too high for select()
+// is waited on with poll().
+int wait_for_descriptor(int fd, bool for_writing, int timeout_ms, const sigset_t* during);
 
 // Writes every byte, going on after interrupted and partial writes. Returns
 // how many bytes went out: fewer than `count` only when the device failed.
