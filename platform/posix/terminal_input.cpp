@@ -184,14 +184,8 @@ bool TerminalInput::ask_cursor_position() {
     const int fd = query_fd();
     termios saved{};
     if (fd < 0 || sys_.tcgetattr(fd, &saved) != 0) return false;
-    // The answer comes as input: without canonical mode it is readable at
-    // once, without echo it does not show on the screen.
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    quiet.c_cc[VMIN] = 0;
-    quiet.c_cc[VTIME] = 0;
     watch_terminal_signals(sys_);
-    if (!change_terminal_mode(sys_, fd, quiet)) return false;
+    if (!change_terminal_mode(sys_, fd, question_mode(saved))) return false;
     std::string request;
     vt::request_cursor_position(request);
     TerminalInputParser& parser = fd == options_.input_fd ? parser_ : tty_parser_;

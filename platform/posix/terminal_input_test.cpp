@@ -1,5 +1,7 @@
 // The keyboard half of the terminal console over scripted system calls: the
 // keyboard mode, key events, the close event, signals, stop and continue.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -147,6 +149,17 @@ TEST_F(TerminalInputTest, KeyboardModeFromTheFirstPollToTheEnd) {
     EXPECT_TRUE(t.mode_changes[1].ttou_ignored);
     expect_same_mode(t.mode_changes[1].mode, users_mode());
     EXPECT_EQ(t.handler(SIGTTOU), SIG_DFL);  // no longer ignored afterwards
+}
+
+// Where the system has a status character (the BSDs, macOS), neither mode
+// lets it print the kernel's status line on the screen.
+TEST(TerminalModes, StatusCharacterIsOffWhereTheSystemHasOne) {
+    termios user = users_mode();
+    user.c_cc[VEOL2] = 20;  // Ctrl+T, at an index every system has
+    for (const auto mode : {&keyboard_mode, &question_mode}) {
+        EXPECT_EQ(mode(user, VEOL2).c_cc[VEOL2], static_cast<cc_t>(_POSIX_VDISABLE));
+        EXPECT_EQ(mode(user, -1).c_cc[VEOL2], 20);
+    }
 }
 
 TEST_F(TerminalInputTest, RedirectedInputIsNoConsoleInput) {

@@ -1,5 +1,7 @@
 #include "platform/posix/terminal_modes.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 
@@ -7,13 +9,31 @@
 
 namespace pelorin::platform {
 
-termios keyboard_mode(const termios& user) {
+namespace {
+
+void disable_status_char(termios& mode, int status_index) {
+    if (status_index >= 0) mode.c_cc[status_index] = static_cast<cc_t>(_POSIX_VDISABLE);
+}
+
+}  // namespace
+
+termios keyboard_mode(const termios& user, int status_index) {
     termios keys = user;
     keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | IEXTEN);
     keys.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | ISTRIP);
     keys.c_cc[VMIN] = 1;
     keys.c_cc[VTIME] = 0;
+    disable_status_char(keys, status_index);
     return keys;
+}
+
+termios question_mode(const termios& current, int status_index) {
+    termios quiet = current;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    quiet.c_cc[VMIN] = 0;
+    quiet.c_cc[VTIME] = 0;
+    disable_status_char(quiet, status_index);
+    return quiet;
 }
 
 namespace {

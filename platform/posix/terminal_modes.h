@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/posix/terminal_sys.h"
+#include "platform/posix/terminal_system_config.h"
 
 namespace pelorin::platform {
 
@@ -22,8 +23,17 @@ namespace pelorin::platform {
 // - everything else as the user has it: Ctrl+C, Ctrl+\ and Ctrl+Z still
 //   signal (ISIG), Ctrl+S and Ctrl+Q still pause and resume output when the
 //   user has that on (IXON), and output is processed as before (OPOST,
-//   ONLCR): the drawing never relies on either.
-termios keyboard_mode(const termios& user);
+//   ONLCR): the drawing never relies on either;
+// - no status character (Ctrl+T on the BSDs and macOS), whose status line
+//   the system would print on the screen behind the program's back.
+// `status_index` is the c_cc index of the status character, -1 for none.
+termios keyboard_mode(const termios& user, int status_index = status_char_index);
+
+// The mode the terminal is asked for its cursor in, made from the mode
+// `current` in force: the answer is readable at once (no canonical lines;
+// VMIN 0, VTIME 0) and not shown (no echo); signals as before; no status
+// character either.
+termios question_mode(const termios& current, int status_index = status_char_index);
 
 // Puts `mode` in force on `fd`; before the program's first change to that
 // terminal, what it had is remembered. False when it could not be set.
