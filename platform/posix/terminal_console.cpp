@@ -169,6 +169,7 @@ void TerminalConsole::look_at_terminal() {
 
 void TerminalConsole::flush() {
     if (kind_ == Kind::console && geometry_known_) output_.send(true);
+    input_.take_late_reply();
 }
 
 void TerminalConsole::flush_at_end() {
@@ -184,6 +185,7 @@ void TerminalConsole::flush_at_end() {
         static constexpr char show[] = "\x1b[?25h";
         if (kind_ == Kind::console) (void)output_.write_raw(show, sizeof show - 1);
     }
+    input_.finish_reply();
     restore_terminal_modes(sys_);
 }
 

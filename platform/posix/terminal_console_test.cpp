@@ -132,7 +132,7 @@ TEST_F(TerminalConsoleTest, ReportBeyondTheWindowIsClamped) {
 
 TEST_F(TerminalConsoleTest, RedirectedInputAsksTheProcessTerminal) {
     t.input_is_tty = false;
-    t.answer(report(3, 1));
+    t.cursor_reply = report(3, 1);
     make();
     EXPECT_EQ(info().cursor, at(0, 2));
     EXPECT_EQ(t.opened, std::vector<std::string>{"/dev/tty"});
@@ -144,7 +144,7 @@ TEST_F(TerminalConsoleTest, RedirectedInputAsksTheProcessTerminal) {
 
 TEST_F(TerminalConsoleTest, InputOfAnotherTerminalIsNotAsked) {
     t.input_same_terminal = false;
-    t.answer(report(3, 1));
+    t.cursor_reply = report(3, 1);
     make();
     EXPECT_EQ(info().cursor, at(0, 2));
     EXPECT_EQ(t.written(0), "");
@@ -186,7 +186,8 @@ TEST_F(TerminalConsoleTest, SilentTerminalWaitsHalfASecondOnceAndFallsBack) {
     EXPECT_EQ(info().cursor, at(0, 5));
     EXPECT_EQ(t.now - start, TerminalInput::reply_wait_ms);
     EXPECT_TRUE(t.sleeps.empty());
-    EXPECT_EQ(t.mode_changes.back().mode.c_lflag, tcflag_t{ICANON | ECHO | ISIG});
+    // Quiet still: an answer that comes late must not show.
+    EXPECT_EQ(t.mode_changes.back().mode.c_lflag, tcflag_t{ISIG});
 
     // A resize learns the new size, but the terminal is not asked again.
     t.size = winsize{8, 20, 0, 0};
@@ -196,6 +197,46 @@ TEST_F(TerminalConsoleTest, SilentTerminalWaitsHalfASecondOnceAndFallsBack) {
     EXPECT_EQ(i.cursor, at(0, 7));
     EXPECT_EQ(requests(), 1);
     EXPECT_EQ(t.now - start, TerminalInput::reply_wait_ms);
+
+    // The end waits for the rest of the time an answer is looked for.
+    console->flush_at_end();
+    EXPECT_EQ(t.now - start, TerminalInput::reply_look_ms);
+    EXPECT_EQ(t.mode_changes.back().mode.c_lflag, tcflag_t{ICANON | ECHO | ISIG});
+}
+
+// Answers from a file, the transcript on the terminal, whose answer comes
+// after the program stopped waiting for it: it is taken out all the same,
+// by the end, and only it: what the user typed behind it stays for the
+// shell.
+TEST_F(TerminalConsoleTest, LateAnswerIsTakenOutByTheEndAndNothingElse) {
+    t.input_is_tty = false;
+    t.size = winsize{6, 20, 0, 0};
+    make();
+    t.answer(report(2, 2) + "ls\r", 700);
+    const std::int64_t start = t.now;
+    EXPECT_EQ(info().cursor, at(0, 5));
+    EXPECT_EQ(t.now - start, TerminalInput::reply_wait_ms);
+    EXPECT_EQ(t.modes[FakeTerminal::tty_fd].c_lflag, tcflag_t{ISIG});
+    console->flush_at_end();
+    EXPECT_EQ(t.now - start, 700);
+    ASSERT_EQ(t.incoming.size(), 1u);
+    EXPECT_EQ(t.incoming.front().bytes, "ls\r");
+    EXPECT_EQ(t.modes[FakeTerminal::tty_fd].c_lflag, tcflag_t{ICANON | ECHO | ISIG});
+}
+
+// Keys typed ahead for the shell wait on the process's terminal: the answer
+// would come behind them, so the terminal is not asked, and they stay.
+TEST_F(TerminalConsoleTest, KeysTypedAheadForTheShellAreLeftAndTheTerminalNotAsked) {
+    t.input_is_tty = false;
+    t.size = winsize{6, 20, 0, 0};
+    t.cursor_reply = report(2, 2);
+    t.answer("ls\r");
+    make();
+    EXPECT_EQ(info().cursor, at(0, 5));
+    EXPECT_EQ(requests(), 0);
+    ASSERT_EQ(t.incoming.size(), 1u);
+    EXPECT_EQ(t.incoming.front().bytes, "ls\r");
+    EXPECT_EQ(t.modes[FakeTerminal::tty_fd].c_lflag, tcflag_t{ICANON | ECHO | ISIG});
 }
 
 TEST_F(TerminalConsoleTest, ReplyAtTheLastMomentCounts) {

@@ -215,6 +215,14 @@ inline int wait(int, bool for_writing, int timeout_ms, const sigset_t*) {
     return 0;
 }
 
+inline int bytes_waiting(int fd, int* count) {
+    FakeTerminal& t = *fake_terminal;
+    *count = 0;
+    for (const FakeTerminal::Chunk& c : t.incoming)
+        if (t.is_tty(fd) && c.at_ms <= t.now) *count += static_cast<int>(c.bytes.size());
+    return 0;
+}
+
 inline int tcgetattr(int fd, termios* mode) {
     FakeTerminal& t = *fake_terminal;
     if (!t.is_tty(fd)) {
@@ -355,6 +363,7 @@ inline const TerminalSys fake_sys{
     .read = fake_calls::read,
     .write = fake_calls::write,
     .wait = fake_calls::wait,
+    .bytes_waiting = fake_calls::bytes_waiting,
     .tcgetattr = fake_calls::tcgetattr,
     .tcsetattr = fake_calls::tcsetattr,
     .get_window_size = fake_calls::get_window_size,

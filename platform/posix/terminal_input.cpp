@@ -56,6 +56,13 @@ void TerminalInput::start_keyboard() {
 
 void TerminalInput::take_keyboard_again() {
     if (keyboard_started_ && !gone_) (void)enter_keyboard_mode(sys_, options_.input_fd);
+    // A stop gave the terminal the user's mode; an answer still awaited
+    // must not show on it.
+    if (awaited_ && !(keyboard_started_ && awaited_->fd == options_.input_fd)) {
+        termios mode{};
+        if (sys_.tcgetattr(awaited_->fd, &mode) == 0)
+            (void)change_terminal_mode(sys_, awaited_->fd, question_mode(mode));
+    }
 }
 
 // --- what the terminal sends ----------------------------------------------------
@@ -127,6 +134,9 @@ bool TerminalInput::keys_ready() {
     start_keyboard();
     read_keyboard();
     take(parser_.tick(clock_value(sys_.now_ms())), true);
+    // A late answer came among the keys.
+    if (awaited_ && awaited_->fd == options_.input_fd && !parser_.report_expected())
+        reply_settled();
     return !keys_.empty();
 }
 
@@ -177,53 +187,105 @@ int TerminalInput::query_fd() {
     return tty_fd_;
 }
 
+TerminalInputParser& TerminalInput::parser_for(int fd) {
+    return fd == options_.input_fd ? parser_ : tty_parser_;
+}
+
+bool TerminalInput::reads_keys(int fd) {
+    return fd == options_.input_fd && is_keyboard();
+}
+
+// Something typed waits on `fd` (in the question's mode, where a line not
+// yet ended counts too).
+bool TerminalInput::typed_ahead(int fd) {
+    int count = 0;
+    return sys_.bytes_waiting(fd, &count) == 0 && count > 0;
+}
+
 bool TerminalInput::ask_cursor_position() {
     shared_.reported_cursor.reset();
     if (reply_missed_) return false;
-    reply_missed_ = true;  // until the answer is in
     const int fd = query_fd();
-    termios saved{};
-    if (fd < 0 || sys_.tcgetattr(fd, &saved) != 0) return false;
+    termios mode{};
+    if (fd < 0 || sys_.tcgetattr(fd, &mode) != 0) return false;
     watch_terminal_signals(sys_);
-    if (!change_terminal_mode(sys_, fd, question_mode(saved))) return false;
+    if (!change_terminal_mode(sys_, fd, question_mode(mode))) return false;
+    // Keys typed ahead on a terminal that is not the keyboard are the
+    // shell's: the answer would come behind them, and reading them would
+    // take them from the shell. The cursor stays unknown this time.
+    if (!reads_keys(fd) && typed_ahead(fd)) {
+        put_back_mode(fd);
+        return false;
+    }
+    reply_missed_ = true;  // until the answer is in
     std::string request;
     vt::request_cursor_position(request);
-    TerminalInputParser& parser = fd == options_.input_fd ? parser_ : tty_parser_;
-    parser.expect_report();
-    const bool asked = write_all(sys_, fd, request.data(), request.size()) == request.size();
-    const bool answered = asked && wait_for_report(fd, parser);
-    put_back_mode(fd, saved);
-    reply_missed_ = !answered;
-    return answered;
+    parser_for(fd).expect_report();
+    awaited_ = AwaitedReply{fd, sys_.now_ms()};
+    if (write_all(sys_, fd, request.data(), request.size()) != request.size()) {
+        reply_settled();
+        return false;
+    }
+    reply_missed_ = !take_reply(awaited_->asked_ms + reply_wait_ms, reads_keys(fd));
+    return !reply_missed_;
 }
 
 // After the question: the keyboard's mode if keys are read from this
 // terminal, else the user's own.
-void TerminalInput::put_back_mode(int fd, const termios& saved) {
+void TerminalInput::put_back_mode(int fd) {
     if (keyboard_started_ && fd == options_.input_fd) {
-        (void)change_terminal_mode(sys_, fd, saved);
+        (void)enter_keyboard_mode(sys_, fd);
     } else {
         restore_terminal_mode(sys_, fd);
     }
 }
 
-// Keys typed meanwhile are kept; the answer may still come after the time
-// is up, and then the parser, still awaiting it, takes it out of the keys.
-bool TerminalInput::wait_for_report(int fd, TerminalInputParser& parser) {
-    const bool keys = fd == options_.input_fd && is_keyboard();
-    const std::int64_t deadline = sys_.now_ms() + reply_wait_ms;
+void TerminalInput::reply_settled() {
+    if (!awaited_) return;
+    put_back_mode(awaited_->fd);
+    awaited_.reset();
+}
+
+// Reads the awaited answer until it is in or `deadline` passes (a deadline
+// already past: what has come, without waiting). With `keys`, keys typed
+// around it are kept; else only the bytes up to the end of the answer are
+// read, so that what is typed after it stays for whoever reads the terminal
+// next. True when the answer came; once it has, or the terminal fails, the
+// terminal gets back its mode.
+bool TerminalInput::take_reply(std::int64_t deadline, bool keys) {
+    const int fd = awaited_->fd;
+    TerminalInputParser& parser = parser_for(fd);
     char buffer[64];
-    while (parser.report_expected()) {
-        const std::int64_t left = deadline - sys_.now_ms();
-        if (left <= 0) return false;
+    bool failed = false;
+    while (parser.report_expected() && !failed) {
+        const std::int64_t left = std::max<std::int64_t>(deadline - sys_.now_ms(), 0);
         const Wait ready = wait_readable(fd, static_cast<int>(left));
-        if (ready == Wait::failed) return false;
-        if (ready != Wait::readable) continue;
-        const ssize_t n = read_some(sys_, fd, buffer, sizeof buffer);
-        if (n <= 0) return false;
-        parse(parser, buffer, static_cast<std::size_t>(n), keys);
+        if (ready == Wait::interrupted) continue;
+        if (ready == Wait::quiet) return false;
+        const ssize_t n =
+            ready == Wait::readable ? read_some(sys_, fd, buffer, keys ? sizeof buffer : 1) : -1;
+        failed = n <= 0;
+        if (!failed) parse(parser, buffer, static_cast<std::size_t>(n), keys);
     }
-    return shared_.reported_cursor.has_value();
+    reply_settled();
+    return !failed && shared_.reported_cursor.has_value();
+}
+
+void TerminalInput::take_late_reply() {
+    if (!awaited_ || (keyboard_started_ && awaited_->fd == options_.input_fd)) return;
+    if (sys_.now_ms() < awaited_->asked_ms + reply_look_ms) {
+        (void)take_reply(sys_.now_ms(), reads_keys(awaited_->fd));
+    } else {
+        reply_settled();
+    }
+}
+
+void TerminalInput::finish_reply() {
+    if (!awaited_) return;
+    const std::int64_t until = awaited_->asked_ms + reply_look_ms;
+    // What comes later is the shell's.
+    if (sys_.now_ms() < until) (void)take_reply(until, false);
+    reply_settled();
 }
 
 }  // namespace pelorin::platform

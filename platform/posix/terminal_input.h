@@ -26,8 +26,14 @@ namespace pelorin::platform {
 
 class TerminalInput {
   public:
-    // How long the terminal has to answer the cursor-position request.
+    // How long the program waits for the terminal to answer the
+    // cursor-position request.
     static constexpr int reply_wait_ms = 500;
+    // How long after the request a late answer is still looked for, and
+    // taken out of what the terminal sends: meanwhile the terminal stays in
+    // the question's mode, so the answer neither shows nor waits for the
+    // shell. When the program ends sooner, it waits for the rest of this.
+    static constexpr int reply_look_ms = 1000;
     // After this many pauses without input (a second of the editor's), a
     // pause waits up to settled_wait_ms for a key.
     static constexpr int settle_after_quiet_waits = 40;
@@ -63,13 +69,23 @@ class TerminalInput {
     // Asks the terminal where its cursor is; the answer goes to the shared
     // record. False when there is no terminal to ask or it did not answer
     // in time; a terminal that once let the question go unanswered is not
-    // asked again.
+    // asked again. A terminal that is not the keyboard is not asked while
+    // keys typed for the shell wait on it.
     bool ask_cursor_position();
+    // The program waits: a late answer that has come is taken out.
+    void take_late_reply();
+    // The program ends: an answer still awaited is waited for, until
+    // reply_look_ms after the question, and the terminal's mode given back.
+    void finish_reply();
 
   private:
     int query_fd();
-    void put_back_mode(int fd, const termios& saved);
-    bool wait_for_report(int fd, TerminalInputParser& parser);
+    TerminalInputParser& parser_for(int fd);
+    bool reads_keys(int fd);
+    bool typed_ahead(int fd);
+    void put_back_mode(int fd);
+    bool take_reply(std::int64_t deadline, bool keys);
+    void reply_settled();
     void parse(TerminalInputParser& parser, const char* bytes, std::size_t count, bool keys);
     void take(const ParsedInputs& items, bool keys);
     void read_keyboard();
@@ -104,6 +120,14 @@ class TerminalInput {
     TerminalInputParser tty_parser_;
     // The terminal once let the question go unanswered.
     bool reply_missed_ = false;
+    // The question whose answer has not come yet: asked on `fd` at
+    // `asked_ms`. Until the answer comes, that terminal is in the
+    // question's mode.
+    struct AwaitedReply {
+        int fd = -1;
+        std::int64_t asked_ms = 0;
+    };
+    std::optional<AwaitedReply> awaited_;
 };
 
 }  // namespace pelorin::platform

@@ -49,9 +49,24 @@ bool job_ctrl_handler(std::uint32_t event) {
     return true;
 }
 
-[[noreturn]] void run_job(int reports, bool ignore_hang_up) {
+struct JobOptions {
+    bool ignore_hang_up = false;
+    // Standard input is a file (the null device): the job draws what a
+    // scripted run shows on the terminal, and ends.
+    bool input_from_file = false;
+};
+
+// The transcript of a scripted run on the terminal: drawn, then the end.
+[[noreturn]] void run_transcript(ConsoleApi& c) {
+    ScreenBufferInfo info;
+    (void)c.screen_buffer_info(c.std_handle(StdHandle::output), info);
+    say(c, "[drawn]");
+    std::exit(0);
+}
+
+[[noreturn]] void run_job(int reports, JobOptions options) {
     job_reports = reports;
-    ::signal(SIGHUP, ignore_hang_up ? SIG_IGN : SIG_DFL);
+    ::signal(SIGHUP, options.ignore_hang_up ? SIG_IGN : SIG_DFL);
     const rlimit no_core{0, 0};
     (void)::setrlimit(RLIMIT_CORE, &no_core);
     ::setenv("TERM", "xterm", 1);
@@ -63,6 +78,7 @@ bool job_ctrl_handler(std::uint32_t event) {
     reset_platform();
     (void)set_console(make_system_console().release());
     ConsoleApi& c = console();
+    if (options.input_from_file) run_transcript(c);
     const Handle in = c.std_handle(StdHandle::input);
     const Handle out = c.std_handle(StdHandle::output);
     ScreenBufferInfo info;
@@ -96,7 +112,7 @@ void report(int fd, const std::string& line) {
 
 // The shell: leads the session, runs the job in the foreground and reports
 // what becomes of it.
-[[noreturn]] void run_shell(int slave, int reports, bool ignore_hang_up) {
+[[noreturn]] void run_shell(int slave, int reports, JobOptions options) {
     ::setsid();
     (void)::ioctl(slave, TIOCSCTTY, 0);
     ::signal(SIGHUP, SIG_IGN);  // the terminal's hang-up is the job's matter
@@ -109,10 +125,11 @@ void report(int fd, const std::string& line) {
         (void)::read(go[0], &ready, 1);  // until the job has the terminal
         ::dup2(slave, 0);
         ::dup2(slave, 1);
+        if (options.input_from_file) ::dup2(::open("/dev/null", O_RDONLY), 0);
         ::close(slave);
         ::close(go[0]);
         ::close(go[1]);
-        run_job(reports, ignore_hang_up);
+        run_job(reports, options);
     }
     ::setpgid(job, job);
     (void)::tcsetpgrp(slave, job);
@@ -133,7 +150,7 @@ void report(int fd, const std::string& line) {
 
 class PtyJob {
   public:
-    explicit PtyJob(bool ignore_hang_up = false) {
+    explicit PtyJob(JobOptions options = {}) {
         if (!pty_.opened()) return;
         (void)::tcgetattr(pty_.slave(), &before_);
         int pipe_fds[2];
@@ -142,7 +159,7 @@ class PtyJob {
         if (shell_ == 0) {
             ::close(pty_.master());
             ::close(pipe_fds[0]);
-            run_shell(pty_.slave(), pipe_fds[1], ignore_hang_up);
+            run_shell(pty_.slave(), pipe_fds[1], options);
         }
         ::close(pipe_fds[1]);
         reports_ = pipe_fds[0];
@@ -228,6 +245,19 @@ class PtyJob {
 
     void close_master() { pty_.close_master(); }
 
+    // What waits on the terminal for the next reader (the shell), line by
+    // line as the terminal's own mode gives it.
+    std::string left_for_the_shell() const {
+        std::string left;
+        char buffer[128];
+        while (testing::readable_within(pty_.slave(), 200)) {
+            const ssize_t n = ::read(pty_.slave(), buffer, sizeof buffer);
+            if (n <= 0) break;
+            left.append(buffer, static_cast<std::size_t>(n));
+        }
+        return left;
+    }
+
   private:
     testing::PseudoTerminal pty_{12, 40};
     int reports_ = -1;
@@ -257,6 +287,24 @@ void expect_ready(PtyJob& pty) {
     EXPECT_TRUE(keyboard_mode_on(pty.now()));
     pty.type("a");
     EXPECT_TRUE(pty.read_until("[key 61 at 0,0]"));
+}
+
+// A scripted run with its transcript on a terminal that answers only after
+// the program has stopped waiting for it, and the user typing a command for
+// the shell right behind the answer: the answer never reaches the shell,
+// the command does.
+TEST(TerminalJob, LateAnswerIsNotLeftForTheShellButWhatTheUserTypedIs) {
+    PtyJob pty(JobOptions{.input_from_file = true});
+    ASSERT_TRUE(pty.started());
+    pty.cursor_reply = "";
+    ASSERT_TRUE(pty.read_until("\x1b[6n"));
+    // The terminal is slow: its answer comes well after the program's wait.
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    pty.type("\x1b[3;5Rls\r");
+    EXPECT_TRUE(pty.read_until("[drawn]"));
+    EXPECT_EQ(pty.next_report(), "exited 0");
+    EXPECT_TRUE(same_mode(pty.now(), pty.before()));
+    EXPECT_EQ(pty.left_for_the_shell(), "ls\n");
 }
 
 TEST(TerminalJob, NormalExitGivesTheTerminalBack) {
@@ -333,7 +381,7 @@ TEST(TerminalJob, TerminalGoneIsTheCloseEventAndTheEndWithinASecond) {
 }
 
 TEST(TerminalJob, TerminalGoneUnderNohupExitsWithItsCode) {
-    PtyJob pty(/*ignore_hang_up=*/true);
+    PtyJob pty(JobOptions{.ignore_hang_up = true});
     expect_ready(pty);
     pty.close_master();
     EXPECT_EQ(pty.next_report(), "close");

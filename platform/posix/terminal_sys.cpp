@@ -17,6 +17,10 @@ int real_open(const char* path, int flags) {
     return ::open(path, flags | O_CLOEXEC);
 }
 
+int real_bytes_waiting(int fd, int* count) {
+    return ::ioctl(fd, FIONREAD, count);
+}
+
 int real_get_window_size(int fd, winsize* size) {
     return ::ioctl(fd, TIOCGWINSZ, size);
 }
@@ -46,6 +50,7 @@ const TerminalSys real_sys{
     .read = ::read,
     .write = ::write,
     .wait = wait_for_descriptor,
+    .bytes_waiting = real_bytes_waiting,
     .tcgetattr = ::tcgetattr,
     .tcsetattr = ::tcsetattr,
     .get_window_size = real_get_window_size,

@@ -23,6 +23,8 @@ struct TerminalSys {
     // `during`, when that is not null. 1 ready, 0 time up, -1 failed (errno;
     // EINTR: a signal). See wait_for_descriptor.
     int (*wait)(int fd, bool for_writing, int timeout_ms, const sigset_t* during);
+    // ioctl(FIONREAD): how many bytes wait to be read.
+    int (*bytes_waiting)(int fd, int* count);
     int (*tcgetattr)(int fd, termios* mode);
     int (*tcsetattr)(int fd, int when, const termios* mode);
     // ioctl(TIOCGWINSZ).
