@@ -60,15 +60,12 @@ class Run:
         self.at = 0
         self.pushed = []
         self.out = bytearray()
-        self.writes = []  # the size of each write the program makes
         self.results = None
         self.bank = bank
 
     # ---- output (a print leaves a byte put back by the reader waiting) ------
     def write(self, b):
         self.out += b
-        if b:
-            self.writes.append(len(b))
 
     def line(self, text=b""):
         self.write(text)
@@ -209,12 +206,11 @@ def upper_az(b):
     return bytes(c - 32 if 97 <= c <= 122 else c for c in b)
 
 
-def model(data, bank, writes=False):
-    """(stdout bytes, RESULTS.TXT bytes or None, exit code) for input `data`;
-    with `writes`, also the sizes of the writes that make up standard output."""
+def model(data, bank):
+    """(stdout bytes, RESULTS.TXT bytes or None, exit code) for input `data`."""
     run = Run(data, bank)
     try:
         run.dialogue()
     except Ended as end:
-        return (bytes(run.out), run.results, end.code) + ((run.writes,) if writes else ())
+        return bytes(run.out), run.results, end.code
     raise AssertionError("the dialogue always ends the program")

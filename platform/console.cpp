@@ -1,5 +1,6 @@
 #include "platform/console_api.h"
 
+#include "platform/standard_streams.h"
 #include "platform/system_console_internal.h"
 
 namespace pelorin::platform {
@@ -29,6 +30,7 @@ ConsoleApi* set_console(ConsoleApi* c) {
 
 void reset_platform() {
     installed = nullptr;
+    reset_standard_input();
     reset_system_console_state();
 }
 

@@ -153,9 +153,6 @@ void begin_stream_line() {
     in.source = InputContext::Source::channel;
     text_clear(in.line);
     in.position = 0;
-    // Whatever the console holds back must be on the screen before the
-    // program blocks on the input stream.
-    platform::console().flush();
 }
 
 }  // namespace

@@ -21,6 +21,14 @@ void open_missing_standard_streams() {
 
 // Standard input may be a terminal (one that takes no escape sequences is
 // read as a stream): waited on as every terminal is.
+bool standard_input_ready() {
+    return wait_for_descriptor(STDIN_FILENO, false, 0, nullptr) > 0;
+}
+
+long read_standard_input_once(unsigned char* buffer, std::size_t size) {
+    return static_cast<long>(::read(STDIN_FILENO, buffer, size));
+}
+
 bool wait_for_standard_input() {
     for (;;) {
         if (wait_for_descriptor(STDIN_FILENO, false, -1, nullptr) >= 0) return true;

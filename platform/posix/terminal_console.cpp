@@ -168,17 +168,16 @@ void TerminalConsole::look_at_terminal() {
 }
 
 void TerminalConsole::flush() {
-    if (kind_ == Kind::console && geometry_known_) output_.send(true);
+    output_.send(kind_ == Kind::console && geometry_known_);
     input_.take_late_reply();
 }
 
 void TerminalConsole::flush_at_end() {
     try {
-        if (kind_ == Kind::console && geometry_known_) {
-            // A cursor hidden for a redraw must not stay hidden in the user's shell.
-            output_.screen().set_cursor_visible(true);
-            output_.send(true);
-        }
+        const bool drawn = kind_ == Kind::console && geometry_known_;
+        // A cursor hidden for a redraw must not stay hidden in the user's shell.
+        if (drawn) output_.screen().set_cursor_visible(true);
+        output_.send(drawn);
     } catch (const std::bad_alloc&) {
         // Memory ran out, which is what ends the program: what was drawn is
         // lost, but the cursor is shown all the same.
@@ -297,8 +296,15 @@ bool TerminalConsole::write_file(Handle h, const void* bytes, std::uint32_t coun
                                  std::uint32_t& written) {
     written = 0;
     if (h != output_handle) return false;
+    const char* text = static_cast<const char*>(bytes);
+    if (!is_console()) {
+        // Held like drawing: one write when the program next waits or ends.
+        output_.hold_bytes(text, count);
+        written = count;
+        return true;
+    }
     flush();  // what was drawn comes first
-    const std::size_t n = output_.write_raw(static_cast<const char*>(bytes), count);
+    const std::size_t n = output_.write_raw(text, count);
     written = static_cast<std::uint32_t>(n);
     return n == count;
 }

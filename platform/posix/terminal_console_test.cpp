@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits.h>
+
 #include <clocale>
 #include <cstdlib>
 #include <memory>
@@ -453,7 +455,7 @@ TEST_F(TerminalConsoleTest, ShortAndInterruptedWritesAreCompleted) {
 TEST_F(TerminalConsoleTest, FailedWriteDropsTheOutputAndForgetsTheCursor) {
     ready(10, 4, at(2, 2));
     ASSERT_TRUE(put("A", at(2, 2)));
-    t.write_script = {1, -EAGAIN};
+    t.write_script = {1, -ENOSPC};
     console->flush();
     EXPECT_EQ(t.written(), "A");  // the move back was lost
     ASSERT_TRUE(put("B", at(3, 2)));
@@ -461,7 +463,7 @@ TEST_F(TerminalConsoleTest, FailedWriteDropsTheOutputAndForgetsTheCursor) {
     EXPECT_EQ(t.written(), "A\x1b[3;4HB\b\b");
 
     std::uint32_t written = 0;
-    t.write_script = {-EAGAIN};
+    t.write_script = {-ENOSPC};
     EXPECT_FALSE(console->write_file(out, "xy", 2, written));
     EXPECT_EQ(written, 0u);
     EXPECT_TRUE(console->write_file(out, "xy", 2, written));
@@ -501,6 +503,83 @@ TEST_F(TerminalConsoleTest, HeldOutputHasALimit) {
         drawn += 100;
     }
     EXPECT_EQ(t.write_calls(), 1);
+}
+
+// --- standard output that is no console: held bytes -------------------------
+
+class HeldBytesTest : public TerminalConsoleTest {
+  protected:
+    void SetUp() override {
+        TerminalConsoleTest::SetUp();
+        t.output_is_tty = false;
+        t.input_is_tty = false;
+        make();
+    }
+    void print(const std::string& text) {
+        std::uint32_t written = 0;
+        ASSERT_TRUE(console->write_file(out, text.data(), static_cast<std::uint32_t>(text.size()),
+                                        written));
+        ASSERT_EQ(written, text.size());
+    }
+};
+
+TEST_F(HeldBytesTest, LeaveInOneWriteWhenTheProgramWaitsOrEnds) {
+    print("Q  1: ");
+    print("statement\r\n");
+    EXPECT_TRUE(t.writes.empty());
+    EXPECT_TRUE(t.is_blocked(SIGTERM));  // an ending signal waits for them
+    console->sleep(25);
+    EXPECT_EQ(t.events, (std::vector<std::string>{"write", "sleep"}));
+    EXPECT_EQ(t.written(), "Q  1: statement\r\n");
+    EXPECT_TRUE(t.writes[0].interrupt_blocked);
+    EXPECT_FALSE(t.is_blocked(SIGTERM));
+    print("ok");
+    InputEvent event;
+    std::uint32_t count = 0;
+    (void)console->peek_input(in, event, count);
+    print("end\r\n");
+    console->flush_at_end();
+    EXPECT_EQ(t.write_calls(), 3);
+    EXPECT_EQ(t.written(), "Q  1: statement\r\nokend\r\n");
+}
+
+TEST_F(HeldBytesTest, GoOutAtTheLimit) {
+    const std::string line(1000, 'x');
+    std::size_t printed = 0;
+    while (printed < 3 * TerminalOutput::held_output_limit) {
+        print(line);
+        printed += line.size();
+        for (const FakeTerminal::Write& w : t.writes)
+            ASSERT_LT(w.bytes.size(), TerminalOutput::held_output_limit + line.size());
+    }
+    EXPECT_EQ(t.write_calls(), 2);
+    console->flush();
+    EXPECT_EQ(t.write_calls(), 3);
+    EXPECT_EQ(t.written().size(), printed);
+}
+
+// A pipe whose reader is slow, or a descriptor left non-blocking: nothing
+// is dropped, and the process waits with the ending signals open, so that
+// it can still be ended while its reader does not read.
+TEST_F(HeldBytesTest, FullPipeIsWaitedOn) {
+    t.output_is_pipe = true;
+    const std::string text(3 * PIPE_BUF + 5, 'p');
+    print(text);
+    t.output_full_for = 1;
+    console->flush();
+    EXPECT_EQ(t.written(), text);
+    EXPECT_EQ(t.write_calls(), 4);  // a pipe's worth at a time
+    EXPECT_EQ(t.output_waits_interruptible, std::vector<bool>{true});
+}
+
+TEST_F(HeldBytesTest, NonBlockingOutputIsWaitedOn) {
+    const std::string text(100, 'f');
+    print(text);
+    t.write_script = {-EAGAIN, 7, -EAGAIN};
+    console->flush();
+    EXPECT_EQ(t.written(), text);
+    EXPECT_EQ(t.write_calls(), 2);
+    EXPECT_EQ(t.output_waits_interruptible, (std::vector<bool>{true, true}));
 }
 
 TEST_F(TerminalConsoleTest, WindowCannotMove) {

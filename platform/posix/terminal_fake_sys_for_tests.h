@@ -27,6 +27,7 @@ struct FakeTerminal {
 
     // --- what the descriptors are ---
     bool output_is_tty = true;
+    bool output_is_pipe = false;
     bool input_is_tty = true;
     bool input_same_terminal = true;  // fd 0 is the terminal of fd 1
     bool tty_openable = true;
@@ -54,6 +55,9 @@ struct FakeTerminal {
         std::function<void()> act;
     };
     std::vector<Action> actions;
+    // Standard output takes nothing more at the next this many looks; a
+    // wait for it then lasts until it does.
+    int output_full_for = 0;
     // The terminal answers every cursor-position request with this, if set.
     std::string cursor_reply;
     // A wait past this time fails the test (a loop waiting for ever).
@@ -94,6 +98,9 @@ struct FakeTerminal {
     std::vector<std::string> opened;
     std::vector<int> closed;
     std::vector<std::uint32_t> sleeps;
+    // Every wait until standard output takes more: whether SIGINT could
+    // come meanwhile.
+    std::vector<bool> output_waits_interruptible;
     // The order of visible events: "write", "sleep".
     std::vector<std::string> events;
 
@@ -183,6 +190,8 @@ inline ssize_t write(int fd, const void* bytes, std::size_t count) {
         t.write_script.pop_front();
         if (step < 0) {
             errno = -step;
+            // Taking nothing for now, the device shows it takes nothing.
+            if (errno == EAGAIN) t.output_full_for = 1;
             return -1;
         }
         n = std::min(n, static_cast<std::size_t>(step));
@@ -195,15 +204,28 @@ inline ssize_t write(int fd, const void* bytes, std::size_t count) {
     return static_cast<ssize_t>(n);
 }
 
-inline int wait(int, bool for_writing, int timeout_ms, const sigset_t*) {
+inline int wait(int, bool for_writing, int timeout_ms, const sigset_t* during) {
     FakeTerminal& t = *fake_terminal;
     if (!t.wait_errors.empty()) {
         errno = t.wait_errors.front();
         t.wait_errors.pop_front();
         return -1;
     }
+    if (for_writing) {
+        if (t.output_full_for > 0 && timeout_ms == 0) {
+            --t.output_full_for;
+            return 0;
+        }
+        if (timeout_ms != 0) {
+            const bool blocked =
+                during != nullptr ? sigismember(during, SIGINT) == 1 : t.is_blocked(SIGINT);
+            t.output_waits_interruptible.push_back(!blocked);
+            t.output_full_for = 0;  // the reader has taken some
+        }
+        return 1;
+    }
     // A hung-up terminal reads at once (and finds out).
-    if (for_writing || t.hung_up) return 1;
+    if (t.hung_up) return 1;
     if (!t.incoming.empty() && t.incoming.front().at_ms <= t.now + timeout_ms) {
         t.now = std::max(t.now, t.incoming.front().at_ms);
         t.pass_time();
@@ -277,7 +299,7 @@ inline int fstat(int fd, struct stat* info) {
     FakeTerminal& t = *fake_terminal;
     *info = {};
     const bool tty = t.is_tty(fd);
-    info->st_mode = tty ? S_IFCHR : S_IFREG;
+    info->st_mode = tty ? S_IFCHR : fd == 1 && t.output_is_pipe ? S_IFIFO : S_IFREG;
     // Opened through /dev/tty, a descriptor reports that device, not the terminal.
     const int device = fd == FakeTerminal::tty_fd                      ? 300
                        : fd == 1 || (fd == 0 && t.input_same_terminal) ? 100

@@ -190,6 +190,7 @@ TEST_F(TerminalInputTest, KeysWithOutputRedirected) {
     EXPECT_EQ(keys(), (std::vector<KeyEvent>{typed('y'), key(us_keys::enter, 13)}));
     std::uint32_t written = 0;
     EXPECT_TRUE(console->write_file(out, "y\r\n", 3, written));
+    console->flush();
     EXPECT_EQ(t.written(1), "y\r\n");
     EXPECT_EQ(t.written(0), "");  // the terminal is asked nothing
 }

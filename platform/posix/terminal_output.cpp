@@ -1,7 +1,10 @@
 #include "platform/posix/terminal_output.h"
 
+#include <limits.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <new>
 
 #include "platform/posix/terminal_signals.h"
 
@@ -74,8 +77,25 @@ void TerminalOutput::send(bool settle_first) {
     const std::string bytes = screen_.take_output();
     if (!bytes.empty() && write_out(bytes.data(), bytes.size()) != bytes.size())
         screen_.forget_terminal_cursor();
+    if (!held_bytes_.empty()) {
+        // What a device refuses is dropped, as an unheld write would drop it.
+        (void)write_out(held_bytes_.data(), held_bytes_.size());
+        held_bytes_.clear();
+    }
     // Nothing is held now: the signals may act.
     release();
+}
+
+void TerminalOutput::hold_bytes(const char* bytes, std::size_t count) {
+    hold();
+    try {
+        held_bytes_.append(bytes, count);
+    } catch (const std::bad_alloc&) {
+        send(false);
+        (void)write_out(bytes, count);
+        return;
+    }
+    if (held_bytes_.size() >= held_output_limit) send(false);
 }
 
 void TerminalOutput::limit_held() {
@@ -98,12 +118,28 @@ std::size_t TerminalOutput::write_raw(const char* bytes, std::size_t count) {
 std::size_t TerminalOutput::write_out(const char* bytes, std::size_t count) {
     if (gone_) return 0;
     errno = 0;
-    const std::size_t n = write_all(sys_, options_.output_fd, bytes, count);
+    // While the ending signals wait, they may still end a process stuck
+    // on a reader that has stopped reading.
+    const WriteWaits waits{signals_held_ ? &mask_before_hold_ : nullptr, write_step()};
+    const std::size_t n = write_all(sys_, options_.output_fd, bytes, count, waits);
     if (n != count && errno == EIO) {
         gone_ = true;
         terminal_signal_state.cursor_fd = -1;
     }
     return n;
+}
+
+// A pipe or a socket that shows it takes more takes PIPE_BUF bytes at once;
+// a larger write could stop the process inside it. Files, terminals and
+// other devices take a whole write.
+std::size_t TerminalOutput::write_step() {
+    if (!write_step_) {
+        struct stat info {};
+        const bool pipe = sys_.fstat(options_.output_fd, &info) == 0 &&
+                          (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
+        write_step_ = pipe ? std::size_t{PIPE_BUF} : 0;
+    }
+    return *write_step_;
 }
 
 }  // namespace pelorin::platform

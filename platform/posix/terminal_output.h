@@ -1,7 +1,9 @@
 // The output half of the terminal console: the screen model, and the
-// drawing it holds back. Drawing reaches the terminal in one write when the
-// program next waits or ends; while anything is held, the signals that end
-// or stop the process wait (terminal_signals.h), so nothing drawn is lost.
+// drawing it holds back; or, when standard output is no console, the bytes
+// it holds back. Either reaches standard output in one write when the
+// program next waits or ends (or the held bytes grow past a limit); while
+// anything is held, the signals that end or stop the process wait
+// (terminal_signals.h), so nothing drawn or printed is lost.
 #pragma once
 
 #include <csignal>
@@ -17,7 +19,7 @@ namespace pelorin::platform {
 
 class TerminalOutput {
   public:
-    // Held drawing beyond this goes out at once.
+    // Held drawing or bytes beyond this go out at once.
     static constexpr std::size_t held_output_limit = 64 * 1024;
 
     TerminalOutput(const TerminalSys& sys, const TerminalOptions& options, TerminalShared& shared);
@@ -49,19 +51,26 @@ class TerminalOutput {
     // The terminal's bell, after what is held (and the cursor the program
     // wants, when `settle_first`).
     void ring_bell(bool settle_first);
-    // Bytes written as they are (the console as a byte stream).
+    // Bytes written as they are, at once.
     std::size_t write_raw(const char* bytes, std::size_t count);
+    // Bytes for standard output as they are (no console), held like the
+    // drawing until send().
+    void hold_bytes(const char* bytes, std::size_t count);
 
   private:
     std::optional<Coord> reported_cursor() const;
     void settle();
     void release();
     std::size_t write_out(const char* bytes, std::size_t count);
+    std::size_t write_step();
 
     const TerminalSys& sys_;
     const TerminalOptions& options_;
     TerminalShared& shared_;
     TerminalScreen screen_;
+    std::string held_bytes_;
+    // How many bytes one write carries at most, once known (see WriteWaits).
+    std::optional<std::size_t> write_step_;
     // A write failed with EIO: the terminal is gone and is written no more.
     bool gone_ = false;
     // The ending signals are blocked while output is held.

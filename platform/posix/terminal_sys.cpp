@@ -6,6 +6,7 @@
 #include <sys/select.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 
@@ -113,11 +114,36 @@ int wait_for_descriptor(int fd, bool for_writing, int timeout_ms, const sigset_t
                      timeout_ms < 0 ? nullptr : &limit, during);
 }
 
-std::size_t write_all(const TerminalSys& sys, int fd, const char* bytes, std::size_t count) {
+namespace {
+
+// Waits until `fd` takes more bytes: looked at with the mask as it is, and
+// only when it takes none, waited for with the open mask. False when it
+// cannot be waited on.
+bool takes_more(const TerminalSys& sys, int fd, const sigset_t* open_mask) {
+    int ready = sys.wait(fd, true, 0, nullptr);
+    while (ready == 0 || (ready < 0 && errno == EINTR))
+        ready = sys.wait(fd, true, -1, open_mask);
+    return ready > 0;
+}
+
+}  // namespace
+
+std::size_t write_all(const TerminalSys& sys, int fd, const char* bytes, std::size_t count,
+                      const WriteWaits& waits) {
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = sys.write(fd, bytes + done, count - done);
+        std::size_t size = count - done;
+        if (waits.step > 0) {
+            size = std::min(size, waits.step);
+            // A descriptor that cannot be waited on is written all the same.
+            (void)takes_more(sys, fd, waits.open_mask);
+        }
+        const ssize_t n = sys.write(fd, bytes + done, size);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (takes_more(sys, fd, waits.open_mask)) continue;
+            break;
+        }
         // A device that accepts nothing without an error would keep us here
         // for ever; it counts as failed.
         if (n <= 0) break;

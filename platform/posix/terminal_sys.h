@@ -57,9 +57,24 @@ const TerminalSys& real_terminal_sys();
 // is waited on with poll().
 int wait_for_descriptor(int fd, bool for_writing, int timeout_ms, const sigset_t* during);
 
-// Writes every byte, going on after interrupted and partial writes. Returns
-// how many bytes went out: fewer than `count` only when the device failed.
-std::size_t write_all(const TerminalSys& sys, int fd, const char* bytes, std::size_t count);
+// How write_all waits for a descriptor that takes no more bytes for now.
+struct WriteWaits {
+    // The signal mask while it waits, when not null: the signals held back
+    // while the program's output is may then end a process whose reader
+    // has stopped reading.
+    const sigset_t* open_mask = nullptr;
+    // At most this many bytes per write (0: no limit), each only once the
+    // descriptor shows it takes more: a pipe then takes them all at once,
+    // so the process never sits inside a write with the signals held back.
+    std::size_t step = 0;
+};
+
+// Writes every byte, going on after interrupted and partial writes and
+// waiting for a descriptor that takes no more for now (a full pipe, a
+// non-blocking descriptor) until it does. Returns how many bytes went out:
+// fewer than `count` only when the device failed (or the reader is gone).
+std::size_t write_all(const TerminalSys& sys, int fd, const char* bytes, std::size_t count,
+                      const WriteWaits& waits = {});
 
 // Reads once, going on after interrupted calls; -1 on failure.
 ssize_t read_some(const TerminalSys& sys, int fd, char* buffer, std::size_t count);

@@ -20,6 +20,26 @@ void open_missing_standard_streams() {
     }
 }
 
+bool standard_input_ready() {
+    const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
+    switch (::GetFileType(in)) {
+        case FILE_TYPE_DISK:
+            return true;
+        case FILE_TYPE_PIPE: {
+            DWORD waiting = 0;
+            return ::PeekNamedPipe(in, nullptr, 0, nullptr, &waiting, nullptr) != FALSE &&
+                   waiting > 0;
+        }
+        default:  // the null device, a console: looked at as if nothing were there
+            return false;
+    }
+}
+
+long read_standard_input_once(unsigned char* buffer, std::size_t size) {
+    const unsigned most = size > 0x40000000 ? 0x40000000u : static_cast<unsigned>(size);
+    return ::_read(0, buffer, most);
+}
+
 bool wait_for_standard_input() {
     // A pipe in no-wait mode has no way to be waited on: look again shortly.
     ::Sleep(25);
