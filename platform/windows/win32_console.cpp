@@ -14,6 +14,9 @@
 #include <array>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <string>
 #include <vector>
 
 #include "platform/console_api.h"
@@ -31,6 +34,65 @@ struct CtrlState {
 };
 
 CtrlState ctrl_state;
+
+// What write_file holds for a standard output that is no console: it leaves
+// in one WriteFile when the program next waits (a key, a sleep, a beep, a
+// block of redirected input) or ends, at the latest at held_limit bytes.
+// The control handler's thread sends it too, before a console control
+// event ends the process, hence the lock.
+struct HeldOutput {
+    static constexpr std::size_t held_limit = 64 * 1024;
+    SRWLOCK lock = SRWLOCK_INIT;
+    HANDLE handle = nullptr;
+    std::string bytes;
+};
+
+HeldOutput held_output;
+
+// With the lock taken. A handle that refuses the bytes drops them, as an
+// unheld write would have.
+void send_locked(HeldOutput& held) {
+    std::size_t done = 0;
+    while (done < held.bytes.size()) {
+        const std::size_t left = held.bytes.size() - done;
+        const DWORD chunk = left > 0x40000000 ? 0x40000000 : static_cast<DWORD>(left);
+        DWORD n = 0;
+        if (!WriteFile(held.handle, held.bytes.data() + done, chunk, &n, nullptr) || n == 0) break;
+        done += n;
+    }
+    held.bytes.clear();
+}
+
+void send_held_output() {
+    AcquireSRWLockExclusive(&held_output.lock);
+    send_locked(held_output);
+    ReleaseSRWLockExclusive(&held_output.lock);
+}
+
+void hold_output(HANDLE handle, const char* bytes, std::size_t count) {
+    AcquireSRWLockExclusive(&held_output.lock);
+    if (handle != held_output.handle) send_locked(held_output);
+    held_output.handle = handle;
+    try {
+        held_output.bytes.append(bytes, count);
+    } catch (const std::bad_alloc&) {
+        send_locked(held_output);
+        held_output.bytes.assign(bytes, count);
+    }
+    if (held_output.bytes.size() >= HeldOutput::held_limit) send_locked(held_output);
+    ReleaseSRWLockExclusive(&held_output.lock);
+}
+
+// Asked before the default action of a console control event ends the
+// process: what is held goes out first. A write of the program's own that
+// is under way (a reader that does not read) is not waited for.
+BOOL WINAPI send_held_at_ctrl_event(DWORD) {
+    if (TryAcquireSRWLockExclusive(&held_output.lock)) {
+        send_locked(held_output);
+        ReleaseSRWLockExclusive(&held_output.lock);
+    }
+    return FALSE;
+}
 
 BOOL WINAPI ctrl_trampoline(DWORD ctrl_type) {
     const CtrlHandler handler = ctrl_state.handler.load();
@@ -199,19 +261,25 @@ class Win32Console final : public ConsoleApi {
         return SetConsoleCursorInfo(to_win(h), &cci) != FALSE;
     }
 
+    // Held: the engine writes here only when standard output is no console.
     bool write_file(Handle h, const void* bytes, std::uint32_t count,
                     std::uint32_t& written) override {
-        DWORD n = 0;
-        const BOOL ok = WriteFile(to_win(h), bytes, count, &n, nullptr);
-        written = n;
-        return ok != FALSE;
+        written = 0;
+        if (h == 0) return false;
+        hold_output(to_win(h), static_cast<const char*>(bytes), count);
+        written = count;
+        return true;
     }
 
+    void flush() override { send_held_output(); }
+
     bool peek_input(Handle h, InputEvent& event, std::uint32_t& count) override {
+        flush();
         return take_input(PeekConsoleInputA, h, event, count);
     }
 
     bool read_input(Handle h, InputEvent& event, std::uint32_t& count) override {
+        flush();
         return take_input(ReadConsoleInputA, h, event, count);
     }
 
@@ -222,12 +290,14 @@ class Win32Console final : public ConsoleApi {
     bool set_ctrl_handler(CtrlHandler handler, bool add) override;
 
     void beep(std::uint32_t frequency_hz, std::uint32_t duration_ms) override {
+        flush();
         Beep(frequency_hz, duration_ms);
     }
 
-    void sleep(std::uint32_t ms) override { Sleep(ms); }
-
-    // flush: the Windows console draws every call at once, nothing waits.
+    void sleep(std::uint32_t ms) override {
+        flush();
+        Sleep(ms);
+    }
 };
 
 // One platform handler at a time, which is all the key reader installs:
@@ -260,8 +330,9 @@ bool Win32Console::set_ctrl_handler(CtrlHandler handler, bool add) {
 }  // namespace
 
 // The control handler's record; a trampoline still registered with Windows
-// is taken out first.
+// is taken out first. What is held goes out.
 void reset_system_console_state() {
+    send_held_output();
     if (ctrl_state.trampoline_registered) (void)SetConsoleCtrlHandler(ctrl_trampoline, FALSE);
     ctrl_state.trampoline_registered = false;
     ctrl_state.handler.store(nullptr);
@@ -272,6 +343,11 @@ std::unique_ptr<ConsoleApi> make_system_console() {
     // the C runtime's text mode would drop carriage returns and end the
     // input at the first Ctrl+Z byte.
     (void)_setmode(_fileno(stdin), _O_BINARY);
+    // What is held leaves at the end, and before a control event ends the
+    // process.
+    static const bool sends_at_end = std::atexit(send_held_output) == 0 &&
+                                     SetConsoleCtrlHandler(send_held_at_ctrl_event, TRUE) != FALSE;
+    (void)sends_at_end;
     return std::make_unique<Win32Console>();
 }
 

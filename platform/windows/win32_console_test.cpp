@@ -132,11 +132,13 @@ TEST(Win32WriteFile, BytesReachAFileUnchanged) {
     EXPECT_EQ(written, 9u);
     ASSERT_TRUE(api->write_file(handle_of(file), "ok", 2, written));
     EXPECT_EQ(written, 2u);
+    EXPECT_EQ(file_contents(file), "");  // held until the program waits
+    api->sleep(0);
     EXPECT_EQ(file_contents(file), bytes + "ok");
     CloseHandle(file);
 }
 
-TEST(Win32WriteFile, ReachesAPipeAndFailsOnHandlesThatCannotTakeIt) {
+TEST(Win32WriteFile, ReachesAPipeWhenTheProgramWaitsAndDropsWhatAHandleRefuses) {
     auto api = make_system_console();
     HANDLE pipe_read = nullptr;
     HANDLE pipe_write = nullptr;
@@ -144,19 +146,46 @@ TEST(Win32WriteFile, ReachesAPipeAndFailsOnHandlesThatCannotTakeIt) {
     std::uint32_t written = 0;
     ASSERT_TRUE(api->write_file(handle_of(pipe_write), "Q  1: ", 6, written));
     EXPECT_EQ(written, 6u);
-    char got[8] = {};
+    ASSERT_TRUE(api->write_file(handle_of(pipe_write), "y", 1, written));
+    DWORD waiting = 99;
+    ASSERT_TRUE(PeekNamedPipe(pipe_read, nullptr, 0, nullptr, &waiting, nullptr));
+    EXPECT_EQ(waiting, 0u);
+    api->flush();
+    char got[16] = {};
     DWORD n = 0;
     ASSERT_TRUE(ReadFile(pipe_read, got, sizeof got, &n, nullptr));
-    EXPECT_EQ(std::string(got, n), "Q  1: ");
+    EXPECT_EQ(std::string(got, n), "Q  1: y");
 
-    written = 99;
-    EXPECT_FALSE(api->write_file(handle_of(pipe_read), "x", 1, written));
-    EXPECT_EQ(written, 0u);
+    // The read end takes nothing: the bytes are dropped, nothing is said.
+    ASSERT_TRUE(api->write_file(handle_of(pipe_read), "x", 1, written));
+    api->flush();
+    ASSERT_TRUE(api->write_file(handle_of(pipe_write), "z", 1, written));
+    api->flush();
+    ASSERT_TRUE(ReadFile(pipe_read, got, sizeof got, &n, nullptr));
+    EXPECT_EQ(std::string(got, n), "z");
     written = 99;
     EXPECT_FALSE(api->write_file(0, "x", 1, written));
     EXPECT_EQ(written, 0u);
     CloseHandle(pipe_read);
     CloseHandle(pipe_write);
+}
+
+TEST(Win32WriteFile, HeldBytesGoOutAtTheLimit) {
+    auto api = make_system_console();
+    HANDLE file = temp_file();
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const std::string line(1000, 'w');
+    std::uint32_t written = 0;
+    for (int i = 0; i < 70; ++i)
+        ASSERT_TRUE(api->write_file(handle_of(file), line.data(), 1000, written));
+    const auto size = [file] {
+        LARGE_INTEGER bytes{};
+        return GetFileSizeEx(file, &bytes) ? bytes.QuadPart : -1;
+    };
+    EXPECT_EQ(size(), 66000);  // the first 66 lines passed 64 KiB
+    api->flush();
+    EXPECT_EQ(size(), 70000);
+    CloseHandle(file);
 }
 
 // --- keyboard layout, timing --------------------------------------------------
