@@ -23,7 +23,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from dialogue_model import load_bank, model  # noqa: E402
-from tmux_harness import Terminal  # noqa: E402
+from tmux_harness import Terminal, child_of  # noqa: E402
 
 PROGRAM = os.path.abspath(os.environ.get("PELORIN_PROGRAM", "build/release/pelorin"))
 BANK = load_bank(os.environ.get("PELORIN_BANK", "typetest/question_bank.cpp"))
@@ -33,19 +33,6 @@ CONFIDENCE_PROMPT = "(in %)"
 HINT = "Type 'y' for YES, 'n' for NO, 'p' for previous question."
 REMARK = "Remember : this test is not 100% reliable."
 STATEMENTS = len(BANK)
-
-
-def child_of(pid):
-    """The process whose parent is `pid`."""
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                with open("/proc/%s/stat" % entry) as f:
-                    if int(f.read().rsplit(")", 1)[1].split()[1]) == pid:
-                        return int(entry)
-            except (FileNotFoundError, ProcessLookupError):
-                continue
-    raise AssertionError("no child of %d" % pid)
 
 
 def distinct(n):

@@ -25,7 +25,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from dialogue_model import load_bank, model  # noqa: E402
-from tmux_harness import Terminal  # noqa: E402
+from tmux_harness import Terminal, process_state  # noqa: E402
 
 PROGRAM = os.path.abspath(os.environ.get("PELORIN_PROGRAM", "build/release/pelorin"))
 BANK = load_bank(os.environ.get("PELORIN_BANK", "typetest/question_bank.cpp"))
@@ -196,17 +196,9 @@ class Keyboard(unittest.TestCase):
                 term.wait_for_text(INTRO_END if len(answers_before_close) > 50 else HINT)
             start = time.monotonic()
             term.tmux("kill-pane", "-t", "t")
-            while os.path.exists("/proc/%d" % pid) and not self.zombie(pid):
+            while process_state(pid) not in ("", "Z"):
                 self.assertLess(time.monotonic() - start, 1.0, "still running after the close")
                 time.sleep(0.01)
-
-    @staticmethod
-    def zombie(pid):
-        try:
-            with open("/proc/%d/stat" % pid) as f:
-                return f.read().split(")")[-1].split()[0] == "Z"
-        except FileNotFoundError:
-            return True
 
     def test_closing_the_terminal_before_the_report(self):
         with open(self.path("RESULTS.TXT"), "wb") as f:

@@ -18,6 +18,24 @@ import time
 import uuid
 
 
+def process_state(pid):
+    """The state letter ps shows for `pid` ("Z": ended, not yet reaped), or
+    "" once it is gone."""
+    shown = subprocess.run(["ps", "-o", "stat=", "-p", str(pid)], capture_output=True, text=True)
+    return shown.stdout.strip()[:1]
+
+
+def child_of(pid):
+    """The process whose parent is `pid`."""
+    shown = subprocess.run(["ps", "-A", "-o", "pid=", "-o", "ppid="], capture_output=True,
+                           text=True, check=True)
+    for line in shown.stdout.splitlines():
+        child, parent = line.split()
+        if int(parent) == pid:
+            return int(child)
+    raise AssertionError("no child of %d" % pid)
+
+
 class Terminal:
     def __init__(self, command, cols=80, rows=25, env=None, cwd=None, exec_program=False):
         self.socket = "pelorin-" + uuid.uuid4().hex[:12]
