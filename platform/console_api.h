@@ -162,7 +162,9 @@ class ConsoleApi {
     virtual bool get_cursor_info(Handle h, CursorInfo& info) = 0;
     virtual bool set_cursor_info(Handle h, const CursorInfo& info) = 0;
 
-    // WriteFile: raw bytes, used when standard output is not a console.
+    // WriteFile: raw bytes, used when standard output is not a console. The
+    // system consoles hold them like drawing (see flush), so success means
+    // taken; a device that then refuses them drops them, and nothing is said.
     virtual bool write_file(Handle h, const void* bytes, std::uint32_t count,
                             std::uint32_t& written) = 0;
 
@@ -189,9 +191,11 @@ class ConsoleApi {
     // and the console keeps what it shows in step itself.
     virtual bool buffer_is_window() const { return false; }
 
-    // A console may hold back what it has drawn until the program next waits
-    // (for a key, a sleep, a beep, or bytes of redirected input) or ends;
-    // flush hands it to the device now. Consoles that draw at once ignore it.
+    // A console may hold back what it has drawn, and the bytes of
+    // write_file, until the program next waits (for a key, a sleep, a beep,
+    // or bytes of redirected input that have not come yet) or ends, so that
+    // each wait costs one write; flush hands them to the device now.
+    // Consoles that draw at once ignore it.
     virtual void flush() {}
 };
 
