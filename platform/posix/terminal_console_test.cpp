@@ -206,26 +206,6 @@ TEST_F(TerminalConsoleTest, SilentTerminalWaitsHalfASecondOnceAndFallsBack) {
     EXPECT_EQ(t.mode_changes.back().mode.c_lflag, tcflag_t{ICANON | ECHO | ISIG});
 }
 
-// Answers from a file, the transcript on the terminal, whose answer comes
-// after the program stopped waiting for it: it is taken out all the same,
-// by the end, and only it: what the user typed behind it stays for the
-// shell.
-TEST_F(TerminalConsoleTest, LateAnswerIsTakenOutByTheEndAndNothingElse) {
-    t.input_is_tty = false;
-    t.size = winsize{6, 20, 0, 0};
-    make();
-    t.answer(report(2, 2) + "ls\r", 700);
-    const std::int64_t start = t.now;
-    EXPECT_EQ(info().cursor, at(0, 5));
-    EXPECT_EQ(t.now - start, TerminalInput::reply_wait_ms);
-    EXPECT_EQ(t.modes[FakeTerminal::tty_fd].c_lflag, tcflag_t{ISIG});
-    console->flush_at_end();
-    EXPECT_EQ(t.now - start, 700);
-    ASSERT_EQ(t.incoming.size(), 1u);
-    EXPECT_EQ(t.incoming.front().bytes, "ls\r");
-    EXPECT_EQ(t.modes[FakeTerminal::tty_fd].c_lflag, tcflag_t{ICANON | ECHO | ISIG});
-}
-
 // Keys typed ahead for the shell wait on the process's terminal: the answer
 // would come behind them, so the terminal is not asked, and they stay.
 TEST_F(TerminalConsoleTest, KeysTypedAheadForTheShellAreLeftAndTheTerminalNotAsked) {
@@ -543,42 +523,18 @@ TEST_F(HeldBytesTest, LeaveInOneWriteWhenTheProgramWaitsOrEnds) {
     EXPECT_EQ(t.written(), "Q  1: statement\r\nokend\r\n");
 }
 
-TEST_F(HeldBytesTest, GoOutAtTheLimit) {
-    const std::string line(1000, 'x');
-    std::size_t printed = 0;
-    while (printed < 3 * TerminalOutput::held_output_limit) {
-        print(line);
-        printed += line.size();
-        for (const FakeTerminal::Write& w : t.writes)
-            ASSERT_LT(w.bytes.size(), TerminalOutput::held_output_limit + line.size());
-    }
-    EXPECT_EQ(t.write_calls(), 2);
-    console->flush();
-    EXPECT_EQ(t.write_calls(), 3);
-    EXPECT_EQ(t.written().size(), printed);
-}
-
 // A pipe whose reader is slow, or a descriptor left non-blocking: nothing
 // is dropped, and the process waits with the ending signals open, so that
 // it can still be ended while its reader does not read.
-TEST_F(HeldBytesTest, FullPipeIsWaitedOn) {
+TEST_F(HeldBytesTest, DeviceThatTakesNothingForNowIsWaitedOn) {
     t.output_is_pipe = true;
     const std::string text(3 * PIPE_BUF + 5, 'p');
     print(text);
-    t.output_full_for = 1;
+    t.output_full_for = 1;                 // a reader that has not read yet
+    t.write_script = {PIPE_BUF, -EAGAIN};  // a descriptor left non-blocking
     console->flush();
     EXPECT_EQ(t.written(), text);
     EXPECT_EQ(t.write_calls(), 4);  // a pipe's worth at a time
-    EXPECT_EQ(t.output_waits_interruptible, std::vector<bool>{true});
-}
-
-TEST_F(HeldBytesTest, NonBlockingOutputIsWaitedOn) {
-    const std::string text(100, 'f');
-    print(text);
-    t.write_script = {-EAGAIN, 7, -EAGAIN};
-    console->flush();
-    EXPECT_EQ(t.written(), text);
-    EXPECT_EQ(t.write_calls(), 2);
     EXPECT_EQ(t.output_waits_interruptible, (std::vector<bool>{true, true}));
 }
 
