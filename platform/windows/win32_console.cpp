@@ -182,8 +182,15 @@ class Win32Console final : public ConsoleApi {
     }
 
     bool get_mode(Handle h, std::uint32_t& mode) override {
+        // Standard input that is no console stays none. The answer input
+        // asks before every field, and under Wine every refusal is a round
+        // trip to its server.
+        if (h != 0 && h == redirected_input_) return false;
         DWORD m = 0;
-        if (!GetConsoleMode(to_win(h), &m)) return false;
+        if (!GetConsoleMode(to_win(h), &m)) {
+            if (h == std_handle(StdHandle::input)) redirected_input_ = h;
+            return false;
+        }
         mode = m;
         return true;
     }
@@ -298,6 +305,9 @@ class Win32Console final : public ConsoleApi {
         flush();
         Sleep(ms);
     }
+
+  private:
+    Handle redirected_input_ = 0;
 };
 
 // One platform handler at a time, which is all the key reader installs:
