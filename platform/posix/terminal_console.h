@@ -22,7 +22,8 @@
 //
 // When standard output is no terminal, or the terminal is not known to take
 // escape sequences (TERM unset, empty or "dumb"), it is no console: the only
-// output is write_file's, byte for byte. Standard input that is no terminal,
+// output is write_file's, byte for byte, held as drawing is until the
+// program waits or ends. Standard input that is no terminal,
 // or such a terminal, is no console input: it is read as a stream of lines,
 // which the terminal's own line editing makes.
 #pragma once
