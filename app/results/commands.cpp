@@ -43,9 +43,9 @@ std::string confidence_in_parentheses(std::string_view typed, const ChartStyle& 
     if (first == std::string_view::npos) return {};
     typed = typed.substr(first, typed.find_last_not_of(" \t") - first + 1);
     // The confidence was asked for in per cent.
-    const std::string shown =
-        is_plain_number(typed) ? std::string(typed) + KEEP_TOGETHER + '%' : std::string(typed);
-    return " (" + displayable(shown, style.utf8) + ')';
+    std::string shown = displayable(typed, style.utf8);
+    if (is_plain_number(typed)) shown += std::string(1, KEEP_TOGETHER) + '%';
+    return " (" + shown + ')';
 }
 
 std::string expected_sentence(const typetest::ResultsRecord& r, const ChartStyle& style) {
