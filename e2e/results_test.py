@@ -363,17 +363,32 @@ class OnATerminal(unittest.TestCase):
 
     def draw(self, command, cols, env=None):
         """The lines drawn (wrapped ones joined), and which start in bold."""
-        with Terminal("%s %s" % (RESULTS, command), cols=cols, rows=80, cwd=FILES[0],
-                      env=env) as term:
-            term.wait(term.dead, what="pelorin-results to end")
-            self.assertEqual(term.exit_status(), 0)
-            # From the start of the history: tmux's "Pane is dead" line may
-            # scroll the first lines out of the window.
-            styled = term.tmux("capture-pane", "-p", "-J", "-e", "-S", "-", "-t", "t")
+        status = os.path.join(FILES[0], "status-%d" % cols)
+        if os.path.exists(status):
+            os.remove(status)
+        # The shell waits for a key after the program: tmux may drop output
+        # still on its way when a pane's process ends.
+        shell = "%s %s; echo $? > %s; read _" % (RESULTS, command, status)
+        with Terminal(shell, cols=cols, rows=80, cwd=FILES[0], env=env) as term:
+            def capture():
+                return term.tmux("capture-pane", "-p", "-J", "-e", "-S", "-", "-t", "t")
+
+            def exit_status():
+                try:
+                    with open(status) as f:
+                        return f.read().strip()
+                except FileNotFoundError:
+                    return ""
+
+            def drawn():
+                # The program has ended and its last line, a sentence, is on the screen.
+                text = [line for line in capture().split("\n") if line.strip()]
+                return exit_status() and text and text[-1].rstrip().endswith(".")
+            term.wait(drawn, what="pelorin-results to end")
+            self.assertEqual(exit_status(), "0")
+            styled = capture()
         lines, bold, state = [], [], False
         for line in styled.split("\n"):
-            if line.startswith("Pane is dead"):
-                break
             parts = re.split(r"(\x1b\[[0-9;]*m)", line)
             starts_bold = None
             for part in parts:
@@ -384,6 +399,8 @@ class OnATerminal(unittest.TestCase):
                     starts_bold = state
             lines.append("".join(p for p in parts if not p.startswith("\x1b[")).rstrip())
             bold.append(bool(starts_bold))
+        while lines and not lines[-1]:
+            lines.pop(), bold.pop()
         return lines, bold
 
     def check(self, command, cols, chart_rows):
@@ -391,7 +408,7 @@ class OnATerminal(unittest.TestCase):
         for line in plain:
             self.assertLessEqual(len(line), cols, "drawn beyond the window: %r" % line)
         bars = [line for line in plain if re.match(r"[* ] \w{3} .*[\u2588-\u258f]", line)]
-        self.assertEqual(len(bars), chart_rows)
+        self.assertEqual(len(bars), chart_rows, "\n".join(plain))
         self.assertTrue(all(re.search(r"[\u2588-\u258f]$", line) for line in bars))
         if cols >= 80:
             self.assertTrue(all(re.match(r"[* ] \w{3}  [a-z]+-[a-z]+ ", line) for line in bars))
