@@ -244,15 +244,11 @@ class Show(unittest.TestCase):
                     self.assertEqual(p.stdout.decode(), (GOLDEN / golden).read_text())
 
     def test_standard_input_and_the_default_file(self):
-        directory, records = FILES
-        data = (Path(directory) / records[0].name).read_bytes()
-        from_stdin = run(["show", "-"], stdin=data)
+        data = (Path(FILES[0]) / "r01.txt").read_bytes()
         with tempfile.TemporaryDirectory() as d:
             (Path(d) / "RESULTS.TXT").write_bytes(data.replace(b"\r\n", b"\n"))
-            default = run(["show"], cwd=d)
-        self.assertEqual((from_stdin.returncode, default.returncode), (0, 0))
-        self.assertTrue(from_stdin.stdout.startswith(b"-: "))
-        self.assertEqual(from_stdin.stdout.split(b"\n\n")[1:], default.stdout.split(b"\n\n")[1:])
+            default, piped = run(["show"], cwd=d), run(["show", "-"], stdin=data)
+        self.assertEqual(piped.stdout.replace(b"-: ", b"RESULTS.TXT: ", 1), default.stdout)
 
 
 class BadFiles(unittest.TestCase):
@@ -285,38 +281,6 @@ class BadFiles(unittest.TestCase):
                     self.assertEqual(p.returncode, 1)
                     self.assertEqual(p.stderr.decode().splitlines(), want)
                     self.assertEqual(p.stdout.count(good_output), 1 if command == "summary" else 2)
-
-    def test_mangled_files_never_crash(self):
-        directory, records = FILES
-        rng = random.Random(5)
-        with tempfile.TemporaryDirectory() as d:
-            for k in range(200):
-                data = bytearray((Path(directory) / records[k % 30].name).read_bytes())
-                for _ in range(rng.randrange(4)):
-                    at = rng.randrange(len(data))
-                    choice = rng.randrange(3)
-                    if choice == 0:
-                        data[at] = rng.randrange(256)
-                    elif choice == 1:
-                        del data[at:at + rng.randrange(40)]
-                    else:
-                        data[at:at] = bytes(rng.randrange(256) for _ in range(rng.randrange(9)))
-                (Path(d) / ("m%03d" % k)).write_bytes(bytes(data))
-            p = run(["csv"] + sorted(os.listdir(d)), cwd=d)
-            self.assertIn(p.returncode, (0, 1))
-            errors = p.stderr.decode("latin-1").splitlines()
-            for line in errors:
-                self.assertRegex(line, r"^pelorin-results: m\d{3}:\d+: [ -~]+$")
-            self.assertEqual(len(errors) + p.stdout.count(b"\r\nm"), 200)
-
-    def test_write_error(self):
-        if not os.path.exists("/dev/full"):
-            self.skipTest("no /dev/full")
-        with open("/dev/full", "wb") as full:
-            p = subprocess.run([RESULTS, "csv"] + names(), cwd=FILES[0], stdout=full,
-                               stderr=subprocess.PIPE, timeout=TIMEOUT)
-        self.assertEqual(p.returncode, 1)
-        self.assertEqual(p.stderr, b"pelorin-results: write error: No space left on device\n")
 
 
 class CommandLine(unittest.TestCase):
@@ -362,45 +326,33 @@ class OnATerminal(unittest.TestCase):
     """On a terminal: block bars, the top in bold, the chart within the window."""
 
     def draw(self, command, cols, env=None):
-        """The lines drawn (wrapped ones joined), and which start in bold."""
+        """The lines drawn (wrapped ones joined), and whether each starts in bold."""
         status = os.path.join(FILES[0], "status-%d" % cols)
-        if os.path.exists(status):
-            os.remove(status)
-        # The shell waits for a key after the program: tmux may drop output
-        # still on its way when a pane's process ends.
-        shell = "%s %s; echo $? > %s; read _" % (RESULTS, command, status)
+        # The shell outlives the program: tmux may drop output still on its
+        # way when a pane's process ends.
+        shell = "rm -f %s; %s %s; echo $? > %s; read _" % (status, RESULTS, command, status)
         with Terminal(shell, cols=cols, rows=80, cwd=FILES[0], env=env) as term:
             def capture():
-                return term.tmux("capture-pane", "-p", "-J", "-e", "-S", "-", "-t", "t")
+                return term.tmux("capture-pane", "-p", "-J", "-e", "-S", "-", "-t", "t").rstrip()
 
-            def exit_status():
-                try:
-                    with open(status) as f:
-                        return f.read().strip()
-                except FileNotFoundError:
-                    return ""
-
-            def drawn():
-                # The program has ended and its last line, a sentence, is on the screen.
-                text = [line for line in capture().split("\n") if line.strip()]
-                return exit_status() and text and text[-1].rstrip().endswith(".")
-            term.wait(drawn, what="pelorin-results to end")
-            self.assertEqual(exit_status(), "0")
+            def ended():  # with its last line, a sentence, on the screen
+                return os.path.exists(status) and os.path.getsize(status) > 0 and \
+                    capture().endswith(".")
+            term.wait(ended, what="pelorin-results to end")
+            self.assertEqual(Path(status).read_text().strip(), "0")
             styled = capture()
         lines, bold, state = [], [], False
         for line in styled.split("\n"):
-            parts = re.split(r"(\x1b\[[0-9;]*m)", line)
+            parts = re.split(r"\x1b\[([0-9;]*)m", line)  # text, codes, text, ...
             starts_bold = None
-            for part in parts:
-                if part.startswith("\x1b["):
-                    codes = part[2:-1].split(";")
-                    state = (state or "1" in codes) and "0" not in codes and "22" not in codes
+            for k, part in enumerate(parts):
+                if k % 2:
+                    codes = set(part.split(";"))
+                    state = (state or "1" in codes) and not codes & {"0", "22"}
                 elif part and starts_bold is None:
                     starts_bold = state
-            lines.append("".join(p for p in parts if not p.startswith("\x1b[")).rstrip())
+            lines.append("".join(parts[0::2]).rstrip())
             bold.append(bool(starts_bold))
-        while lines and not lines[-1]:
-            lines.pop(), bold.pop()
         return lines, bold
 
     def check(self, command, cols, chart_rows):
