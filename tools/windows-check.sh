@@ -39,11 +39,16 @@ for answer in y n; do
         (cd "$work/$answer" && "$root/build/release/pelorin" >/dev/null)
 done
 same_as_linux() {
-    linux=$(cd "$work" && "$root/build/release/pelorin-results" "$@" 2>&1; echo "exit $?")
+    linux=$(cd "$work" && "$root/build/release/pelorin-results" "$@" 2>"$work/linux.err"
+        echo "exit $?")
     windows=$(cd "$work" && sh "$root/tools/wine-run.sh" "$root/build/mingw/pelorin-results.exe" \
-        "$@" 2>&1; echo "exit $?")
-    if [ "$linux" != "$windows" ]; then
+        "$@" 2>"$work/windows.err"; echo "exit $?")
+    # Standard error is a text stream on Windows: its lines end in CR LF.
+    linux_err=$(cat "$work/linux.err")
+    windows_err=$(tr -d '\r' <"$work/windows.err")
+    if [ "$linux" != "$windows" ] || [ "$linux_err" != "$windows_err" ]; then
         printf 'pelorin-results %s: the Windows build gives\n%s\n' "$*" "$windows"
+        cat "$work/windows.err"
         exit 1
     fi
 }

@@ -186,7 +186,6 @@ void write_out(const std::string& text) {
 }
 
 int run(const Invocation& invocation) {
-    platform::set_standard_output_binary();
     const ChartStyle style = chart_style(platform::examine_standard_output(), invocation.width);
     bool all_read = true;
     bool first = true;
@@ -215,6 +214,8 @@ int run(const Invocation& invocation) {
 int run_command_line(int argc, char** argv) {
     if (argc < 1) return usage_error("missing command");
     argv[0] = program_name;
+    // Every line end as written, help and csv alike.
+    platform::set_standard_output_binary();
     const std::variant<Invocation, int> parsed = parse(argc, argv);
     int code = parsed.index() == 1 ? std::get<1>(parsed) : run(std::get<0>(parsed));
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
