@@ -1,14 +1,16 @@
 # Thin wrappers over the CMake presets. `make run` builds and starts the
-# questionnaire; `make test` builds and runs every test.
+# questionnaire with CMake and a C++ compiler alone, installing nothing;
+# `make test` installs what the tests need (Debian) and runs every test.
 JOBS ?= 2
 FUZZ_SECONDS ?= 20
 
-.PHONY: run test test-asan fuzz bench windows deps clean
+.PHONY: run test test-asan test-libcxx fuzz bench windows deps clean
 
 deps:
 	@sh tools/ensure-deps.sh base
 
-run: deps
+run:
+	@sh tools/ensure-deps.sh run
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release -j$(JOBS) --target pelorin >/dev/null
 	@./build/release/pelorin
@@ -22,6 +24,12 @@ test-asan: deps
 	cmake --preset asan
 	cmake --build --preset asan -j$(JOBS)
 	ctest --preset asan
+
+test-libcxx: deps
+	@sh tools/ensure-deps.sh libcxx
+	cmake --preset libcxx
+	cmake --build --preset libcxx -j$(JOBS)
+	ctest --preset libcxx
 
 fuzz:
 	@sh tools/ensure-deps.sh base fuzz

@@ -1,7 +1,9 @@
 #include "app/program.h"
 
 #include <cfenv>
+#include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include "textio/channels.h"
 #include "typetest/dialogue.h"
@@ -17,7 +19,16 @@ void set_float_environment() {
     std::fesetround(FE_TONEAREST);
 }
 
+void on_out_of_memory() {
+    static bool ending = false;
+    if (ending) throw std::bad_alloc();
+    ending = true;
+    std::fputs("pelorin: out of memory\n", stderr);
+    program_end(EXIT_OUT_OF_MEMORY);
+}
+
 void program_start() {
+    std::set_new_handler(on_out_of_memory);
     textio::clear_channel_table();
     set_float_environment();
     program_end(typetest::run_test());

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "platform/memory_console.h"
-#include "textio/answer_input.h"
-#include "textio/channels.h"
+#include "textio/answer_input_internal.h"
 #include "textio/console_output.h"
 #include "textio/number_text.h"
+#include "textio/services_for_tests.h"
 
 namespace {
 
@@ -20,7 +20,8 @@ const float scores[] = {16.6f, 17.55f, 17.69f, 18.59f, 7.0f, 0.0f, 20.84f, 7.19f
 
 void BM_format_str_single(benchmark::State& state) {
     for (auto _ : state)
-        for (float v : scores) benchmark::DoNotOptimize(textio::format_str_single(v));
+        for (float v : scores)
+            benchmark::DoNotOptimize(textio::format_str_single(v));
 }
 BENCHMARK(BM_format_str_single);
 
@@ -37,14 +38,16 @@ BENCHMARK(BM_baseline_snprintf_g7);
 void BM_text_to_single(benchmark::State& state) {
     const char* items[] = {"0", "0.1", "0.25", "0.35", "0.65", "0.7", "0.75", "0.9"};
     for (auto _ : state)
-        for (const char* s : items) benchmark::DoNotOptimize(textio::text_to_single(s));
+        for (const char* s : items)
+            benchmark::DoNotOptimize(textio::text_to_single(s));
 }
 BENCHMARK(BM_text_to_single);
 
 void BM_baseline_strtof(benchmark::State& state) {
     const char* items[] = {"0", "0.1", "0.25", "0.35", "0.65", "0.7", "0.75", "0.9"};
     for (auto _ : state)
-        for (const char* s : items) benchmark::DoNotOptimize(std::strtof(s, nullptr));
+        for (const char* s : items)
+            benchmark::DoNotOptimize(std::strtof(s, nullptr));
 }
 BENCHMARK(BM_baseline_strtof);
 
@@ -55,10 +58,10 @@ const std::string screen =
 
 void BM_console_write_raw_statement(benchmark::State& state) {
     platform::MemoryConsole console(80, 25);
-    platform::set_console(&console);
-    textio::reset_console_state();
-    for (auto _ : state) textio::console_write_raw(screen.data(), screen.size(), 0);
-    platform::set_console(nullptr);
+    textio::start_afresh(&console);
+    for (auto _ : state)
+        textio::console_write_raw(screen.data(), screen.size(), 0);
+    textio::start_afresh();
 }
 BENCHMARK(BM_console_write_raw_statement);
 
@@ -87,7 +90,8 @@ struct Feed {
 
 std::string answers() {
     std::string s = "ok\nILE\n80\n";
-    for (int i = 0; i < 54; ++i) s += i % 2 ? "y\n" : "  n  ,x\n";
+    for (int i = 0; i < 54; ++i)
+        s += i % 2 ? "y\n" : "  n  ,x\n";
     return s + "ok\n";
 }
 
@@ -95,12 +99,10 @@ void BM_read_input_field_script(benchmark::State& state) {
     platform::MemoryConsole console(80, 25);
     console.set_input_redirected(true);
     console.set_output_redirected(true);
-    platform::set_console(&console);
+    textio::start_afresh(&console);
     Feed feed{answers()};
     for (auto _ : state) {
-        textio::reset_input_context();
-        textio::clear_channel_table();
-        textio::ConsoleDeviceOps = textio::DeviceOps{};
+        textio::reset_services();
         feed.at = 0;
         textio::set_stdin_source(textio::StdinSource{&Feed::read, &feed});
         while (true) {
@@ -108,7 +110,7 @@ void BM_read_input_field_script(benchmark::State& state) {
             if (textio::input_exhausted()) break;
         }
     }
-    platform::set_console(nullptr);
+    textio::start_afresh();
 }
 BENCHMARK(BM_read_input_field_script);
 

@@ -60,14 +60,15 @@ class Run:
         self.at = 0
         self.pushed = []
         self.out = bytearray()
+        self.writes = []  # the size of each write the program makes
         self.results = None
         self.bank = bank
 
-    # ---- output: every print empties the push-back store -------------------
+    # ---- output (a print leaves a byte put back by the reader waiting) ------
     def write(self, b):
+        self.out += b
         if b:
-            self.out += b
-            self.pushed = []
+            self.writes.append(len(b))
 
     def line(self, text=b""):
         self.write(text)
@@ -208,11 +209,12 @@ def upper_az(b):
     return bytes(c - 32 if 97 <= c <= 122 else c for c in b)
 
 
-def model(data, bank):
-    """(stdout bytes, RESULTS.TXT bytes or None, exit code) for input `data`."""
+def model(data, bank, writes=False):
+    """(stdout bytes, RESULTS.TXT bytes or None, exit code) for input `data`;
+    with `writes`, also the sizes of the writes that make up standard output."""
     run = Run(data, bank)
     try:
         run.dialogue()
     except Ended as end:
-        return bytes(run.out), run.results, end.code
+        return (bytes(run.out), run.results, end.code) + ((run.writes,) if writes else ())
     raise AssertionError("the dialogue always ends the program")

@@ -13,8 +13,9 @@
 
 #include "platform/memory_console.h"
 #include "platform/posix/terminal_vt.h"
-#include "textio/answer_input.h"
+#include "textio/answer_input_internal.h"
 #include "textio/channels.h"
+#include "textio/services_for_tests.h"
 #include "typetest/dialogue.h"
 
 namespace {
@@ -37,12 +38,11 @@ int main(int argc, char** argv) {
     const int rows = std::atoi(argv[2]);
     platform::MemoryConsole console(cols, rows);
     console.set_input_redirected(true);
-    platform::set_console(&console);
+    textio::start_afresh(&console);
     // The results file goes to a scratch directory, not next to the caller's.
     const auto scratch = std::filesystem::temp_directory_path() / "pelorin-screen-oracle";
     std::filesystem::create_directories(scratch);
     std::filesystem::current_path(scratch);
-    textio::clear_channel_table();
     textio::set_stdin_source(textio::StdinSource{read_or_stop, nullptr});
     try {
         (void)typetest::run_test();

@@ -154,11 +154,16 @@ class Fields(Scripted):
         self.assertEqual(a.results, b.results)
         self.check(crlf, code=0)
 
-    def test_lone_carriage_returns_lose_the_next_first_byte(self):
-        # After a lone CR the next line's first byte waits in the push-back
-        # store, which the next print empties: "yy" answers y, "ok" becomes k.
-        out = self.check(lines("ok", "xILE", "x80", *["yy"] * 54, "xok", end=b"\r"), code=0)
-        self.assertIn(b"Expected TIM : ILE (80)\r\n", out.results)
+    def test_lone_carriage_returns_read_like_line_feeds(self):
+        script = ["ok", "ILE", "80", *["y", "n", "p", "y"] * 27, "ok"]
+        plain = run_program(lines(*script))
+        lone_cr = self.check(lines(*script, end=b"\r"), code=0)
+        self.assertEqual((lone_cr.stdout, lone_cr.results), (plain.stdout, plain.results))
+        self.assertIn(b"Expected TIM : ILE (80)\r\n", lone_cr.results)
+
+    def test_a_byte_after_a_closing_quote_is_the_next_answer(self):
+        out = self.check(lines("ok", "ILE", "80", *['"y"y'] * 27, "ok"), code=0)
+        self.assertEqual(out.results, results_file(ALL_YES, b"1" * 54, b"Expected TIM : ILE (80)"))
 
     def test_zero_high_and_long_bytes(self):
         script = (b"ok\n" + b"I\0LE\n" + b"\xe9\xff\n" + b"y" * 5000 + b"\n" + b"y\0junk\n"

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "fuzz/fuzz_support.h"
+#include "textio/channels.h"
 #include "typetest/dialogue.h"
 
 namespace {
@@ -36,6 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (reported != std::filesystem::exists("RESULTS.TXT")) std::abort();
     // Each answer read shows at most one statement screen.
     if (console.output().size() > 2048 + 300 * (size + 1)) std::abort();
-    platform::set_console(nullptr);
+    textio::start_afresh();
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "fuzz/fuzz_support.h"
+#include "textio/channels.h"
 #include "textio/print.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -25,6 +26,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             field.empty() && k > 2 * size + 8)
             std::abort();
     }
-    platform::set_console(nullptr);
+    textio::start_afresh();
     return 0;
 }

@@ -6,10 +6,8 @@
 #include <cstdint>
 
 #include "platform/memory_console.h"
-#include "textio/answer_input.h"
-#include "textio/channels.h"
-#include "textio/console_output.h"
-#include "textio/number_text.h"
+#include "textio/answer_input_internal.h"
+#include "textio/services_for_tests.h"
 
 namespace pelorin::fuzz {
 
@@ -23,16 +21,12 @@ struct ByteFeed {
     }
 };
 
-// Starts the services afresh on a new console fed by `feed`.
+// Starts the platform and the services afresh on a new console fed by
+// `feed`.
 inline void fresh_services(platform::MemoryConsole& console, ByteFeed& feed) {
-    textio::reset_console_state();
-    textio::clear_channel_table();
-    textio::ConsoleDeviceOps = textio::DeviceOps{};
-    textio::reset_input_context();
-    textio::reset_pattern_state();
     console.set_output_redirected(true);
     console.set_input_redirected(true);
-    platform::set_console(&console);
+    textio::start_afresh(&console);
     textio::set_stdin_source(textio::StdinSource{&ByteFeed::read, &feed});
 }
 

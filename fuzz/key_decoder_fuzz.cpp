@@ -8,7 +8,7 @@
 #include "platform/memory_console.h"
 #include "platform/posix/key_decoder.h"
 #include "platform/us_keyboard.h"
-#include "textio/key_reader.h"
+#include "textio/key_reader_internal.h"
 
 namespace {
 

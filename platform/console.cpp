@@ -1,5 +1,7 @@
 #include "platform/console_api.h"
 
+#include "platform/system_console_internal.h"
+
 namespace pelorin::platform {
 namespace {
 
@@ -15,12 +17,19 @@ ConsoleApi& system_console() {
 
 }  // namespace
 
-ConsoleApi& console() { return installed != nullptr ? *installed : system_console(); }
+ConsoleApi& console() {
+    return installed != nullptr ? *installed : system_console();
+}
 
 ConsoleApi* set_console(ConsoleApi* c) {
     ConsoleApi* previous = installed;
     installed = c;
     return previous;
+}
+
+void reset_platform() {
+    installed = nullptr;
+    reset_system_console_state();
 }
 
 }  // namespace pelorin::platform

@@ -1,3 +1,15 @@
+// platform/: the bottom layer, the console as the text services see it.
+// console_api (this header) is its front door: the console functions, the
+// process's console and the platform's one reset. memory_console is the
+// in-memory console every engine, key-reader and editor test runs on; cp437
+// and us_keyboard are the code page and the keyboard layout the consoles
+// share. The real console of the system is chosen by CMake: posix/ (a
+// POSIX terminal) or windows/ (the Windows console); each also defines
+// system_console_internal.h's reset. Beside the console: replacement_file
+// (a file that replaces another only once complete: RESULTS.TXT) and
+// standard_streams (the standard streams at start, standard input's bytes),
+// whose system calls are in posix/ and windows/ too.
+//
 // The small set of console functions the text services call.
 //
 // Each operation mirrors one Windows console function with the same meaning and
@@ -16,28 +28,40 @@ using Handle = std::uintptr_t;
 
 enum class StdHandle { input, output };
 
-// Screen-buffer coordinate (COORD): column x, row y, both from 0.
+// Screen-buffer coordinate (COORD): column x, row y, both from 0. Console
+// coordinates fit in 16 bits; callers compute in int and pass ints.
 struct Coord {
     std::int16_t x = 0;
     std::int16_t y = 0;
+    constexpr Coord() = default;
+    constexpr Coord(int x_, int y_)
+        : x(static_cast<std::int16_t>(x_)), y(static_cast<std::int16_t>(y_)) {}
     friend bool operator==(const Coord&, const Coord&) = default;
 };
 
-// Inclusive rectangle (SMALL_RECT).
+// Inclusive rectangle (SMALL_RECT), in the same 16-bit coordinates.
 struct Rect {
     std::int16_t left = 0;
     std::int16_t top = 0;
     std::int16_t right = 0;
     std::int16_t bottom = 0;
+    constexpr Rect() = default;
+    constexpr Rect(int left_, int top_, int right_, int bottom_)
+        : left(static_cast<std::int16_t>(left_)),
+          top(static_cast<std::int16_t>(top_)),
+          right(static_cast<std::int16_t>(right_)),
+          bottom(static_cast<std::int16_t>(bottom_)) {}
+    constexpr int width() const { return right - left + 1; }
+    constexpr int height() const { return bottom - top + 1; }
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 
 // CONSOLE_SCREEN_BUFFER_INFO, the fields the engine reads.
 struct ScreenBufferInfo {
-    Coord size;            // dwSize: columns and rows of the screen buffer
-    Coord cursor;          // dwCursorPosition
+    Coord size;                    // dwSize: columns and rows of the screen buffer
+    Coord cursor;                  // dwCursorPosition
     std::uint16_t attributes = 7;  // wAttributes
-    Rect window;           // srWindow: the visible window, absolute
+    Rect window;                   // srWindow: the visible window, absolute
 };
 
 // CHAR_INFO with an 8-bit character.
@@ -105,7 +129,7 @@ using CtrlHandler = bool (*)(std::uint32_t ctrl_type);
 inline constexpr std::uint32_t enable_processed_input = 0x0001;
 
 class ConsoleApi {
-public:
+  public:
     virtual ~ConsoleApi() = default;
 
     // GetStdHandle; 0 when there is none.
@@ -164,6 +188,12 @@ ConsoleApi& console();
 // Installs `c` as the process's console (tests install a MemoryConsole) and
 // returns the previous one; nullptr goes back to the system console.
 ConsoleApi* set_console(ConsoleApi* c);
+
+// Puts the platform back as it is at start: the system console is the
+// process's console again, and the process-wide records of this system's
+// console are forgotten. Tests, fuzz targets and benchmarks reset the
+// platform through this alone.
+void reset_platform();
 
 // The real console of this platform: Win32Console on Windows, TerminalConsole
 // elsewhere. Defined in the platform's own implementation file.

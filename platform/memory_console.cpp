@@ -11,9 +11,8 @@ MemoryConsole::MemoryConsole(int columns, int rows, int window_rows)
     : columns_(columns),
       rows_(rows),
       cells_(static_cast<std::size_t>(columns * rows)),
-      window_{0, 0, static_cast<std::int16_t>(columns - 1),
-              static_cast<std::int16_t>(
-                  (window_rows > 0 && window_rows < rows ? window_rows : rows) - 1)} {}
+      window_{0, 0, columns - 1, (window_rows > 0 && window_rows < rows ? window_rows : rows) - 1} {
+}
 
 std::string MemoryConsole::row_text(int y) const {
     std::string s;
@@ -143,23 +142,22 @@ bool MemoryConsole::set_cursor_position(Handle h, Coord pos) {
 }
 
 void MemoryConsole::scroll_window_to(Coord pos) {
-    const int width = window_.right - window_.left;
-    const int height = window_.bottom - window_.top;
-    if (pos.x < window_.left) window_.left = pos.x;
-    if (pos.x > window_.right) window_.left = static_cast<std::int16_t>(pos.x - width);
-    if (pos.y < window_.top) window_.top = pos.y;
-    if (pos.y > window_.bottom) window_.top = static_cast<std::int16_t>(pos.y - height);
-    window_.right = static_cast<std::int16_t>(window_.left + width);
-    window_.bottom = static_cast<std::int16_t>(window_.top + height);
+    const int width = window_.width();
+    const int height = window_.height();
+    int left = window_.left;
+    int top = window_.top;
+    if (pos.x < left) left = pos.x;
+    if (pos.x >= left + width) left = pos.x - width + 1;
+    if (pos.y < top) top = pos.y;
+    if (pos.y >= top + height) top = pos.y - height + 1;
+    window_ = Rect{left, top, left + width - 1, top + height - 1};
 }
 
 bool MemoryConsole::set_window(Handle h, bool absolute, Rect w) {
     if (!is_output(h)) return false;
     if (!absolute) {
-        w = Rect{static_cast<std::int16_t>(window_.left + w.left),
-                 static_cast<std::int16_t>(window_.top + w.top),
-                 static_cast<std::int16_t>(window_.right + w.right),
-                 static_cast<std::int16_t>(window_.bottom + w.bottom)};
+        w = Rect{window_.left + w.left, window_.top + w.top, window_.right + w.right,
+                 window_.bottom + w.bottom};
     }
     if (w.left < 0 || w.top < 0 || w.right >= columns_ || w.bottom >= rows_ || w.left > w.right ||
         w.top > w.bottom)

@@ -40,9 +40,7 @@ class MemoryConsole final : public ConsoleApi {
     Coord cursor() const { return cursor_; }
     bool cursor_visible() const { return cursor_info_.visible; }
     Rect window() const { return window_; }
-    Coord size() const {
-        return Coord{static_cast<std::int16_t>(columns_), static_cast<std::int16_t>(rows_)};
-    }
+    Coord size() const { return Coord{columns_, rows_}; }
     std::uint16_t attribute() const { return attribute_; }
     std::uint32_t input_mode() const { return input_mode_; }
     // Bytes received through write_file.

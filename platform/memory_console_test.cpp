@@ -5,19 +5,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/coords_for_tests.h"
+
 namespace pelorin::platform {
 namespace {
 
 constexpr Handle out = MemoryConsole::output_handle;
 constexpr Handle in = MemoryConsole::input_handle;
-
-Coord at(int x, int y) {
-    return Coord{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
-}
-Rect rect(int l, int t, int r, int b) {
-    return Rect{static_cast<std::int16_t>(l), static_cast<std::int16_t>(t),
-                static_cast<std::int16_t>(r), static_cast<std::int16_t>(b)};
-}
 
 // Fills every row with its own letter ('a' for row 0, ...) across the width.
 void letter_rows(MemoryConsole& c) {

@@ -1,14 +1,14 @@
 #include "textio/answer_input.h"
 
-#include <cstdio>
 #include <new>
 
 #include "platform/console_api.h"
+#include "platform/standard_streams.h"
+#include "textio/answer_input_internal.h"
 #include "textio/channels.h"
 #include "textio/console_output.h"
 #include "textio/line_editor.h"
 #include "textio/print.h"
-#include "textio/status.h"
 
 namespace pelorin::textio {
 
@@ -17,11 +17,9 @@ InputContext input_context;
 namespace {
 
 constexpr int END_OF_INPUT = -1;
-constexpr std::uint8_t LINE_END[2] = {13, 10};
 
 int read_stdin_byte(void*) {
-    unsigned char byte = 0;
-    return std::fread(&byte, 1, 1, stdin) == 1 ? byte : END_OF_INPUT;
+    return platform::read_standard_input_byte();
 }
 
 StdinSource stdin_source{read_stdin_byte, nullptr};
@@ -35,10 +33,8 @@ Channel& console_channel() {
     return channel_table.records[CONSOLE_CHANNEL];
 }
 
-// One field read: the character source and what happened on the way.
+// One field read over the character source that begin_input_line chose.
 struct FieldReader {
-    bool push_back_refused = false;
-
     int next() {
         InputContext& in = input_context;
         if (in.source == InputContext::Source::line) {
@@ -61,10 +57,7 @@ struct FieldReader {
             return;
         }
         Channel& ch = console_channel();
-        if (ch.read_back_count >= ch.read_back.size()) {
-            push_back_refused = true;
-            return;
-        }
+        if (ch.read_back_count >= ch.read_back.size()) return;
         ch.read_back[ch.read_back_count++] = static_cast<std::uint8_t>(c);
     }
 
@@ -118,10 +111,11 @@ struct FieldReader {
     }
 };
 
-bool standard_input_is_console() {
-    const platform::Handle in = console_handles(1);
+// Standard input is not a console: the console refuses its mode.
+bool input_redirected() {
+    const platform::Handle in = console_handles(platform::StdHandle::input);
     std::uint32_t mode = 0;
-    return in != 0 && platform::console().get_mode(in, mode);
+    return in == 0 || !platform::console().get_mode(in, mode);
 }
 
 // The first read sets up the console channel (if output has not) and gives
@@ -139,14 +133,13 @@ void begin_console_line() {
     in.position = 0;
     console_write_raw(nullptr, 0, WRITE_ADJUST);
     std::optional<Text> line = read_console_line();
-    console_write_raw(LINE_END, sizeof LINE_END, 0);
+    console_write_raw(LINE_END.data(), LINE_END.size(), 0);
+    // No text could be made for the line: the field read finds it empty.
     if (!line) {
         text_clear(in.line);
-        set_status(STATUS_OUT_OF_MEMORY);
         return;
     }
     in.line = std::move(*line);
-    set_status(STATUS_OK);
 }
 
 void begin_stream_line() {
@@ -157,7 +150,6 @@ void begin_stream_line() {
     // Whatever the console holds back must be on the screen before the
     // program blocks on the input stream.
     platform::console().flush();
-    set_status(STATUS_OK);
 }
 
 }  // namespace
@@ -171,15 +163,13 @@ void set_stdin_source(StdinSource source) {
     stdin_source = source.read != nullptr ? source : StdinSource{read_stdin_byte, nullptr};
 }
 
-void begin_input_line(std::string_view, bool, bool) {
-    // The questionnaire gives no prompt and no question mark: everything the
-    // user is to see has been printed before the read.
-    const bool console_mode = standard_input_is_console();
+void begin_input_line() {
+    const bool redirected = input_redirected();
     prepare_channel();
-    if (console_mode) {
-        begin_console_line();
-    } else {
+    if (redirected) {
         begin_stream_line();
+    } else {
+        begin_console_line();
     }
 }
 
@@ -201,12 +191,11 @@ Text take_input_field() {
     // the field's delimiter.
     const std::size_t zero = field.find('\0');
     if (zero != Text::npos) field.resize(zero);
-    set_status(reader.push_back_refused ? STATUS_FILE_IO : STATUS_OK);
     return field;
 }
 
 Text read_input_field() {
-    begin_input_line("", false, true);
+    begin_input_line();
     return take_input_field();
 }
 

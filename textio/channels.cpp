@@ -2,7 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
+
+#include "platform/replacement_file.h"
 
 namespace pelorin::textio {
 
@@ -11,20 +12,30 @@ DeviceOps ConsoleDeviceOps;
 
 namespace {
 
-constexpr std::int32_t FILE_RECORD_LENGTH = 128;
-constexpr std::size_t FILE_BUFFER_BYTES = 8192;
+platform::ReplacementFile& replacement(Channel& channel) {
+    return *static_cast<platform::ReplacementFile*>(channel.stream);
+}
 
+// The bytes go into the new file's buffer; one that fails marks the file
+// as failed, so it never takes the old one's place.
 Status file_write(Channel& channel, const std::uint8_t* bytes, std::size_t length) {
-    auto* stream = static_cast<std::FILE*>(channel.stream);
+    std::FILE* stream = platform::replacement_stream(replacement(channel));
     const std::size_t accepted = std::fwrite(bytes, 1, length, stream);
     return accepted < length ? STATUS_FILE_IO : STATUS_OK;
 }
 
-// Closing hands the buffered bytes to the file; a failure there (a full
-// disk) is not reported: the channel is freed all the same.
+// The new file replaces the old one only when all of it reached the disk;
+// a failure (a full disk) is not reported: the old file stays, and the
+// channel is freed all the same.
 void file_close(Channel& channel) {
-    auto* stream = static_cast<std::FILE*>(channel.stream);
-    if (stream != nullptr) (void)std::fclose(stream);
+    if (channel.stream != nullptr) (void)platform::finish_replacement(&replacement(channel));
+    channel.stream = nullptr;
+}
+
+// A file its writer never closed is not known to be complete: the old one
+// stays.
+void file_discard(Channel& channel) {
+    if (channel.stream != nullptr) platform::abandon_replacement(&replacement(channel));
     channel.stream = nullptr;
 }
 
@@ -36,19 +47,18 @@ void close_all_files_at_exit() {
     close_all_files();
 }
 
-void update_column(Channel& channel, const std::uint8_t* bytes, std::size_t length) {
-    std::size_t i = length;
-    while (i > 0 && bytes[i - 1] != 13 && bytes[i - 1] != 10)
-        --i;
-    std::uint32_t column = i > 0 ? static_cast<std::uint32_t>(length - i)
-                                 : channel.column + static_cast<std::uint32_t>(length);
-    if (channel.width != 0) column %= channel.width;
-    channel.column = column;
+// Closes an open channel, keeping what was written or not, and frees it.
+void close_channel(Channel& ch, bool keep) {
+    if (ch.ops != nullptr) {
+        void (*close)(Channel&) = keep ? ch.ops->close : ch.ops->discard;
+        if (close != nullptr) close(ch);
+    }
+    ch = Channel{};
 }
 
 }  // namespace
 
-DeviceOps FileDeviceOps{file_write, file_close, nullptr};
+const DeviceOps FileDeviceOps{file_write, file_close, nullptr, file_discard};
 
 void clear_channel_table() {
     for (Channel& ch : channel_table.records)
@@ -61,13 +71,12 @@ Channel* channel_record(int n) {
 }
 
 Status channel_write(Channel* channel, const void* bytes, std::size_t length) {
-    if (channel == nullptr || channel->ops == nullptr) return set_status(STATUS_BAD_CALL);
-    channel->read_back_count = 0;
-    if (channel->ops->write == nullptr) return set_status(STATUS_BAD_CALL);
-    const auto* data = static_cast<const std::uint8_t*>(bytes);
-    const Status s = channel->ops->write(*channel, data, length);
-    if (s == STATUS_OK) update_column(*channel, data, length);
-    return set_status(s);
+    if (channel == nullptr || channel->ops == nullptr) return STATUS_BAD_CALL;
+    // Writing leaves the push-back store alone: a byte the field reader read
+    // ahead (after a lone CR, or after a closing quote) is the first byte of
+    // the next answer, and the program always prints before it reads again.
+    if (channel->ops->write == nullptr) return STATUS_BAD_CALL;
+    return channel->ops->write(*channel, static_cast<const std::uint8_t*>(bytes), length);
 }
 
 Status results_file_open(std::string_view name, int n) {
@@ -76,48 +85,30 @@ Status results_file_open(std::string_view name, int n) {
         std::atexit(close_all_files_at_exit);
     }
     Channel* ch = is_file_channel(n) ? channel_record(n) : nullptr;
-    if (ch == nullptr || ch->ops != nullptr) return set_status(STATUS_BAD_CALL);
+    if (ch == nullptr || ch->ops != nullptr) return STATUS_BAD_CALL;
     *ch = Channel{};
-    ch->mode = MODE_OUTPUT;
-    ch->record_length = FILE_RECORD_LENGTH;
-    ch->kind = KIND_DISK;
+    platform::ReplacementFile* file = platform::begin_replacement(name);
+    if (file == nullptr) return STATUS_FILE_NOT_FOUND;
     ch->ops = &FileDeviceOps;
-    std::FILE* stream = nullptr;
-    try {
-        // The name is taken by its length, so it needs its own terminator.
-        const std::string path(name);
-        stream = std::fopen(path.c_str(), "wb");
-    } catch (...) {
-        stream = nullptr;
-    }
-    if (stream == nullptr) {
-        *ch = Channel{};
-        return set_status(STATUS_FILE_NOT_FOUND);
-    }
-    (void)std::setvbuf(stream, nullptr, _IOFBF, FILE_BUFFER_BYTES);
-    ch->stream = stream;
-    ch->access = ACCESS_READ_WRITE;
-    return set_status(STATUS_OK);
+    ch->stream = file;
+    return STATUS_OK;
 }
 
 Status results_file_close(int n) {
     if (n == CONSOLE_CHANNEL) {
-        for (int i = 1; i <= LAST_FILE_CHANNEL; ++i) {
-            Channel& ch = channel_table.records[static_cast<std::size_t>(i)];
-            if (ch.ops != nullptr && ch.ops->close != nullptr) ch.ops->close(ch);
-            ch = Channel{};
-        }
-        return set_status(STATUS_OK);
+        for (int i = 1; i <= LAST_FILE_CHANNEL; ++i)
+            close_channel(channel_table.records[static_cast<std::size_t>(i)], true);
+        return STATUS_OK;
     }
     Channel* ch = is_file_channel(n) ? channel_record(n) : nullptr;
-    if (ch == nullptr || ch->ops == nullptr) return set_status(STATUS_BAD_CALL);
-    if (ch->ops->close != nullptr) ch->ops->close(*ch);
-    *ch = Channel{};
-    return set_status(STATUS_OK);
+    if (ch == nullptr || ch->ops == nullptr) return STATUS_BAD_CALL;
+    close_channel(*ch, true);
+    return STATUS_OK;
 }
 
 void close_all_files() {
-    (void)results_file_close(CONSOLE_CHANNEL);
+    for (int i = 1; i <= LAST_FILE_CHANNEL; ++i)
+        close_channel(channel_table.records[static_cast<std::size_t>(i)], false);
     channel_table.close_all_registered = false;
 }
 

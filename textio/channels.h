@@ -18,31 +18,24 @@ struct Channel;
 // the file table is fixed.
 struct DeviceOps {
     Status (*write)(Channel& channel, const std::uint8_t* bytes, std::size_t length) = nullptr;
+    // Closes, keeping what was written.
     void (*close)(Channel& channel) = nullptr;
     // One byte 0..255 from the device, or -1 at end of input.
     int (*read)(Channel& channel) = nullptr;
+    // Closes, dropping what was written: the device is left as it was.
+    void (*discard)(Channel& channel) = nullptr;
 };
 
-inline constexpr std::uint32_t MODE_OUTPUT = 3;
-inline constexpr std::uint32_t MODE_APPEND = 4;
-inline constexpr std::uint32_t KIND_DISK = 4;
-inline constexpr std::uint32_t ACCESS_READ_WRITE = 3;
-
+// One channel: what the program reads on it, and the device under it. A
+// closed channel's record is all zero.
 struct Channel {
-    std::uint32_t mode = 0;
-    std::int32_t record_length = 0;
-    std::uint32_t encoding = 0;
-    std::uint32_t size = 0;
-    std::uint32_t kind = 0;
-    std::uint32_t access = 0;
-    std::uint32_t lock = 0;
-    std::uint32_t column = 0;
-    std::uint32_t width = 0;
+    // Bytes the field reader put back (the newest last), returned before any
+    // byte of the device; they wait for its next read, whatever is written
+    // on the channel in between.
     std::array<std::uint8_t, 4> read_back{};
     std::uint32_t read_back_count = 0;
-    DeviceOps* ops = nullptr;  // set exactly while the channel is open
-    void* stream = nullptr;    // a file's FILE*, or the console's private record
-    Channel* link = nullptr;
+    const DeviceOps* ops = nullptr;  // set exactly while the channel is open
+    void* stream = nullptr;          // a file channel's platform::ReplacementFile
 };
 
 inline constexpr int CONSOLE_CHANNEL = 0;
@@ -57,7 +50,7 @@ extern ChannelTable channel_table;
 // The console's operation table: one per process, empty at start.
 extern DeviceOps ConsoleDeviceOps;
 // The operation table shared by all disk-file channels.
-extern DeviceOps FileDeviceOps;
+extern const DeviceOps FileDeviceOps;
 
 // Zero-fills every record (start-up). Does not touch open streams.
 void clear_channel_table();
@@ -67,12 +60,16 @@ Channel* channel_record(int n);
 // The one path by which bytes reach any channel.
 Status channel_write(Channel* channel, const void* bytes, std::size_t length);
 
-// Opens `name` for output on file channel n ("wb": created or emptied), with
-// full buffering of 8192 bytes. Registers close_all_files at the first call.
+// Opens `name` for output on file channel n, with full buffering of 8192
+// bytes. The file written replaces the one of that name only when the
+// channel is closed and all of it reached the disk (platform/replacement_file.h);
+// until then, and whenever that fails, the old file stays as it was.
+// Registers close_all_files at the first call.
 Status results_file_open(std::string_view name, int n);
-// Closes file channel n (0: every file channel).
+// Closes file channel n (0: every file channel): its file takes its name.
 Status results_file_close(int n);
-// Closes every open file channel (an exit step).
+// Closes every open file channel, dropping its file (an exit step: a file
+// still open at the end was not finished by its writer).
 void close_all_files();
 
 }  // namespace pelorin::textio

@@ -4,6 +4,9 @@
 #include <array>
 #include <cstdint>
 
+#include "textio/channels.h"
+#include "textio/console_output_internal.h"
+
 namespace pelorin::textio {
 
 ConsoleState console_state;
@@ -14,38 +17,12 @@ void reset_console_state() {
 
 namespace {
 
-ConsoleReadRecord console_read_record;
-
-}  // namespace
-
-void ensure_console_channel() {
-    Channel& ch = channel_table.records[CONSOLE_CHANNEL];
-    if (ch.ops != nullptr) return;
-    ch = Channel{};
-    ch.mode = MODE_APPEND;
-    ch.kind = KIND_DISK;
-    ch.access = ACCESS_READ_WRITE;
-    // Asking for the column and the width is what first fills the console
-    // window; nothing reads the two values for the console.
-    ch.column = static_cast<std::uint32_t>(console_get_column() - 1);
-    int width = 0;
-    console_get_size(&width, nullptr);
-    ch.width = static_cast<std::uint32_t>(width);
-    console_read_record = ConsoleReadRecord{};
-    ch.stream = &console_read_record;
-    ch.ops = &ConsoleDeviceOps;
-}
-
-namespace {
-
 constexpr std::uint8_t BEL = 7;
 constexpr std::uint8_t BS = 8;
 constexpr std::uint8_t TAB = 9;
 constexpr std::uint8_t LF = 10;
 constexpr std::uint8_t CR = 13;
 constexpr std::uint8_t BLANK = 32;
-constexpr std::uint32_t BEEP_HZ = 1000;
-constexpr std::uint32_t BEEP_MS = 250;
 constexpr int TAB_WIDTH = 8;
 // Printable characters gather into runs of at most this many bytes; a run is
 // also the most one cell write ever carries.
@@ -61,8 +38,8 @@ platform::ConsoleApi& api() {
     return platform::console();
 }
 
-platform::Coord coord(std::int32_t x, std::int32_t y) {
-    return platform::Coord{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
+platform::Handle output_handle() {
+    return console_handles(platform::StdHandle::output);
 }
 
 void fill_window_once() {
@@ -72,28 +49,33 @@ void fill_window_once() {
     }
 }
 
+// Standard output is not a console: the ConsoleWindow is empty, all zero
+// when the console cannot be queried. A window one column wide or one row
+// high does not count as a console either.
+bool output_redirected() {
+    fill_window_once();
+    const platform::Rect& w = console_state.window;
+    return w.left == w.right || w.top == w.bottom;
+}
+
 // Relative and absolute coordinates; both conversions leave the values alone
-// while the console window is empty (standard output is not a console).
+// while standard output is redirected.
 int to_relative_column(int x) {
-    const ConsoleWindow& w = console_state.window;
-    return w.empty() ? x : x - w.left + 1;
+    return output_redirected() ? x : x - console_state.window.left + 1;
 }
 int to_relative_row(int y) {
-    const ConsoleWindow& w = console_state.window;
-    return w.empty() ? y : y - w.top + 1;
+    return output_redirected() ? y : y - console_state.window.top + 1;
 }
 int to_absolute_column(int column) {
-    const ConsoleWindow& w = console_state.window;
-    return w.empty() ? column : w.left + column - 1;
+    return output_redirected() ? column : console_state.window.left + column - 1;
 }
 int to_absolute_row(int row) {
-    const ConsoleWindow& w = console_state.window;
-    return w.empty() ? row : w.top + row - 1;
+    return output_redirected() ? row : console_state.window.top + row - 1;
 }
 
 // Standard output that is not a console gets exactly the bytes given.
 void write_redirected(const std::uint8_t* bytes, std::size_t length) {
-    const platform::Handle out = console_handles(0);
+    const platform::Handle out = output_handle();
     while (length > 0) {
         const auto chunk = static_cast<std::uint32_t>(length > 0x40000000 ? 0x40000000 : length);
         std::uint32_t written = 0;
@@ -127,14 +109,15 @@ void read_console_at_start(WriteContext& ctx) {
 // --- scrolling -----------------------------------------------------------
 
 void scroll_if_below(WriteContext& ctx) {
-    if (ctx.cursor_y > ctx.border.bottom) ctx.scroll(ctx, ctx.cursor_y - ctx.border.bottom);
+    if (ctx.cursor_y > ctx.border.bottom) console_scroll(ctx, ctx.cursor_y - ctx.border.bottom);
 }
 
-void blank_rows(const WriteContext& ctx, std::int32_t from, std::int32_t to) {
-    const int width = ctx.border.right - ctx.border.left + 1;
-    for (std::int32_t r = from; r <= to; ++r) {
-        (void)api().fill_attribute(ctx.output, ctx.attribute, width, coord(ctx.border.left, r));
-        (void)api().fill_character(ctx.output, BLANK, width, coord(ctx.border.left, r));
+void blank_rows(const WriteContext& ctx, int from, int to) {
+    const int width = ctx.border.width();
+    for (int r = from; r <= to; ++r) {
+        (void)api().fill_attribute(ctx.output, ctx.attribute, width,
+                                   platform::Coord(ctx.border.left, r));
+        (void)api().fill_character(ctx.output, BLANK, width, platform::Coord(ctx.border.left, r));
     }
 }
 
@@ -150,15 +133,13 @@ int move_border_down(WriteContext& ctx, int rows) {
 }
 
 // Moves the region's text up by `rows` and leaves every row under it blank.
-void scroll_region(const WriteContext& ctx, const Box& region, int rows) {
-    if (rows >= region.bottom - region.top + 1) {
+void scroll_region(const WriteContext& ctx, const platform::Rect& region, int rows) {
+    if (rows >= region.height()) {
         blank_rows(ctx, ctx.border.top, ctx.border.bottom);
         return;
     }
-    const platform::Rect source{
-        static_cast<std::int16_t>(region.left), static_cast<std::int16_t>(region.top + rows),
-        static_cast<std::int16_t>(region.right), static_cast<std::int16_t>(region.bottom)};
-    (void)api().scroll(ctx.output, source, coord(region.left, region.top),
+    const platform::Rect source{region.left, region.top + rows, region.right, region.bottom};
+    (void)api().scroll(ctx.output, source, platform::Coord(region.left, region.top),
                        platform::CharCell{BLANK, ctx.attribute});
     // The console fills only the source cells the moved text leaves; when
     // fewer rows move than the distance, the rows in between keep old text.
@@ -168,7 +149,8 @@ void scroll_region(const WriteContext& ctx, const Box& region, int rows) {
 
 // --- the control-character pass -----------------------------------------
 
-struct TtyPass {
+// The state of console_tty, the control-character pass.
+struct ControlPass {
     WriteContext& ctx;
     std::array<std::uint8_t, RUN_CAPACITY> run{};
     int count = 0;
@@ -178,62 +160,62 @@ struct TtyPass {
     bool moved = false;
 };
 
-void end_run(TtyPass& p) {
+void end_run(ControlPass& p) {
     if (p.count == 0) return;
     console_put_run(p.ctx, p.run.data(), p.count);
     p.count = 0;
     p.moved = false;
 }
 
-void join_run(TtyPass& p, std::uint8_t byte, int n) {
+void join_run(ControlPass& p, std::uint8_t byte, int n) {
     if (p.count + n > RUN_CAPACITY) end_run(p);
     std::fill_n(p.run.begin() + p.count, n, byte);
     p.count += n;
     p.x += n;
-    const Box& b = p.ctx.border;
-    if (p.x > b.right) p.x = (p.x - b.left) % (b.right - b.left + 1) + b.left;
+    const platform::Rect& b = p.ctx.border;
+    if (p.x > b.right) p.x = (p.x - b.left) % b.width() + b.left;
 }
 
-void cursor_moved(TtyPass& p) {
+void cursor_moved(ControlPass& p) {
     p.x = p.ctx.cursor_x;
     p.moved = true;
 }
 
-void on_bell(TtyPass&) {
-    api().beep(BEEP_HZ, BEEP_MS);
+void on_bell(ControlPass&) {
+    console_beep();
 }
 
 // BS neither erases nor goes back to the row above.
-void on_backspace(TtyPass& p) {
+void on_backspace(ControlPass& p) {
     end_run(p);
     WriteContext& ctx = p.ctx;
     // The clamp matters only after a failed cell write, when the cursor
     // stayed behind the tracked column.
-    if (p.x > ctx.border.left) ctx.cursor_x = std::max(ctx.cursor_x - 1, ctx.border.left);
+    if (p.x > ctx.border.left) ctx.cursor_x = std::max<int>(ctx.cursor_x - 1, ctx.border.left);
     cursor_moved(p);
 }
 
 // Tab stops lie every 8 columns from the border's left edge.
-void on_tab(TtyPass& p) {
+void on_tab(ControlPass& p) {
     const int n = TAB_WIDTH - (p.x - p.ctx.border.left) % TAB_WIDTH;
     join_run(p, BLANK, n);
 }
 
 // LF includes the carriage return.
-void on_line_feed(TtyPass& p) {
+void on_line_feed(ControlPass& p) {
     end_run(p);
     p.ctx.cursor_x = p.ctx.border.left;
     ++p.ctx.cursor_y;
     cursor_moved(p);
 }
 
-void on_carriage_return(TtyPass& p) {
+void on_carriage_return(ControlPass& p) {
     end_run(p);
     p.ctx.cursor_x = p.ctx.border.left;
     cursor_moved(p);
 }
 
-void tty_byte(TtyPass& p, std::uint8_t byte) {
+void tty_byte(ControlPass& p, std::uint8_t byte) {
     switch (byte) {
         case BEL:
             on_bell(p);
@@ -282,12 +264,9 @@ void apply_end_rule(WriteContext& ctx) {
 }
 
 void place_cursor_and_window(const WriteContext& ctx) {
-    (void)api().set_cursor_position(ctx.output, coord(ctx.cursor_x, ctx.cursor_y));
+    (void)api().set_cursor_position(ctx.output, platform::Coord(ctx.cursor_x, ctx.cursor_y));
     if (ctx.border.top == ctx.window.top || ctx.view_set) return;
-    const platform::Rect w{
-        static_cast<std::int16_t>(ctx.border.left), static_cast<std::int16_t>(ctx.border.top),
-        static_cast<std::int16_t>(ctx.border.right), static_cast<std::int16_t>(ctx.border.bottom)};
-    (void)api().set_window(ctx.output, true, w);
+    (void)api().set_window(ctx.output, true, ctx.border);
 }
 
 // --- locate ----------------------------------------------------------------
@@ -304,13 +283,29 @@ bool locate_allowed(int row, int column) {
 bool cursor_is_visible() {
     platform::CursorInfo ci;
     ci.visible = false;
-    (void)api().get_cursor_info(console_handles(0), ci);
+    (void)api().get_cursor_info(output_handle(), ci);
     return ci.visible;
 }
 
 }  // namespace
 
-platform::Handle console_handles(int which) {
+void console_beep() {
+    constexpr std::uint32_t BEEP_HZ = 1000;
+    constexpr std::uint32_t BEEP_MS = 250;
+    api().beep(BEEP_HZ, BEEP_MS);
+}
+
+void ensure_console_channel() {
+    Channel& ch = channel_table.records[CONSOLE_CHANNEL];
+    if (ch.ops != nullptr) return;
+    ch = Channel{};
+    // The first print or keyboard read is when the ConsoleWindow is first
+    // filled (and the console handles fetched).
+    fill_window_once();
+    ch.ops = &ConsoleDeviceOps;
+}
+
+platform::Handle console_handles(platform::StdHandle which) {
     if (!console_state.handles_fetched) {
         console_state.handles_fetched = true;
         console_state.input_handle = api().std_handle(platform::StdHandle::input);
@@ -321,28 +316,24 @@ platform::Handle console_handles(int which) {
                                  mode | platform::enable_processed_input);
         }
     }
-    return which == 1 ? console_state.input_handle : console_state.output_handle;
+    return which == platform::StdHandle::input ? console_state.input_handle
+                                               : console_state.output_handle;
 }
 
 void console_refresh_window() {
     platform::ScreenBufferInfo info;
-    ConsoleWindow& w = console_state.window;
-    if (api().screen_buffer_info(console_handles(0), info)) {
-        w.left = 0;
-        w.top = info.window.top;
-        w.right = static_cast<std::int16_t>(info.size.x - 1);
-        w.bottom = info.window.bottom;
+    if (api().screen_buffer_info(output_handle(), info)) {
+        console_state.window =
+            platform::Rect{0, info.window.top, info.size.x - 1, info.window.bottom};
     } else {
-        w = ConsoleWindow{};
+        console_state.window = platform::Rect{};
     }
 }
 
 void console_get_size(int* width, int* height) {
-    fill_window_once();
-    const ConsoleWindow& w = console_state.window;
-    const bool empty = w.empty();
-    if (width != nullptr) *width = empty ? 80 : w.right - w.left + 1;
-    if (height != nullptr) *height = empty ? 25 : w.bottom - w.top + 1;
+    const bool redirected = output_redirected();
+    if (width != nullptr) *width = redirected ? 80 : console_state.window.width();
+    if (height != nullptr) *height = redirected ? 25 : console_state.window.height();
 }
 
 void console_get_cursor(int* column, int* row) {
@@ -350,7 +341,7 @@ void console_get_cursor(int* column, int* row) {
     platform::ScreenBufferInfo info;
     int c = 0;
     int r = 0;
-    if (api().screen_buffer_info(console_handles(0), info)) {
+    if (api().screen_buffer_info(output_handle(), info)) {
         c = to_relative_column(info.cursor.x);
         r = to_relative_row(info.cursor.y);
     }
@@ -361,14 +352,14 @@ void console_get_cursor(int* column, int* row) {
 int console_get_column() {
     fill_window_once();
     platform::ScreenBufferInfo info;
-    const int x = api().screen_buffer_info(console_handles(0), info) ? info.cursor.x : 0;
+    const int x = api().screen_buffer_info(output_handle(), info) ? info.cursor.x : 0;
     return to_relative_column(x);
 }
 
 int console_get_row() {
     fill_window_once();
     platform::ScreenBufferInfo info;
-    const int y = api().screen_buffer_info(console_handles(0), info) ? info.cursor.y : 0;
+    const int y = api().screen_buffer_info(output_handle(), info) ? info.cursor.y : 0;
     return to_relative_row(y);
 }
 
@@ -388,16 +379,12 @@ int console_view_bottom() {
 
 WriteContext console_write_context() {
     WriteContext ctx;
-    ctx.scroll = console_scroll;
-    ctx.put = console_put_cells;
     const int view_top = console_view_top();
     const int view_bottom = console_view_bottom();
-    const ConsoleWindow& w = console_state.window;
-    const int cols = w.right - w.left + 1;
-    const int rows = w.bottom - w.top + 1;
-    ctx.border = Box{w.left, w.top + view_top - 1, w.left + cols - 1, w.top + view_bottom - 1};
-    ctx.window = Box{w.left, w.top, w.left + cols - 1, w.top + rows - 1};
-    ctx.output = console_handles(0);
+    const platform::Rect& w = console_state.window;
+    ctx.border = platform::Rect{w.left, w.top + view_top - 1, w.right, w.top + view_bottom - 1};
+    ctx.window = w;
+    ctx.output = output_handle();
     ctx.view_set = ctx.border.top != ctx.window.top || ctx.border.bottom != ctx.window.bottom;
     read_console_at_start(ctx);
     return ctx;
@@ -405,9 +392,8 @@ WriteContext console_write_context() {
 
 void console_write_raw(const void* bytes, std::size_t length, unsigned flags) {
     if (length == 0 && (flags & WRITE_ADJUST) == 0) return;
-    fill_window_once();
     const auto* p = static_cast<const std::uint8_t*>(bytes);
-    if (console_state.window.empty()) {
+    if (output_redirected()) {
         write_redirected(p, length);
         return;
     }
@@ -420,7 +406,7 @@ void console_write_raw(const void* bytes, std::size_t length, unsigned flags) {
 }
 
 void console_tty(WriteContext& ctx, const std::uint8_t* bytes, std::size_t length) {
-    TtyPass p{ctx};
+    ControlPass p{ctx};
     p.x = ctx.cursor_x;
     for (std::size_t i = 0; i < length; ++i)
         tty_byte(p, bytes[i]);
@@ -434,7 +420,7 @@ void console_tty(WriteContext& ctx, const std::uint8_t* bytes, std::size_t lengt
 }
 
 void console_put_run(WriteContext& ctx, const std::uint8_t* bytes, int count) {
-    const Box& b = ctx.border;
+    const platform::Rect& b = ctx.border;
     while (count > 0) {
         // Only a buffer made wider behind the engine's back puts the cursor
         // past the edge; it then goes on at the start of the next row.
@@ -444,7 +430,7 @@ void console_put_run(WriteContext& ctx, const std::uint8_t* bytes, int count) {
         }
         const int segment = std::min(count, b.right - ctx.cursor_x + 1);
         scroll_if_below(ctx);
-        if (!ctx.put(ctx, bytes, segment)) return;  // the rest of the run is lost
+        if (!console_put_cells(ctx, bytes, segment)) return;  // the rest of the run is lost
         bytes += segment;
         count -= segment;
         ctx.cursor_x += segment;
@@ -461,7 +447,8 @@ bool console_put_cells(WriteContext& ctx, const std::uint8_t* bytes, int count) 
     std::array<platform::CharCell, RUN_CAPACITY> cells;
     for (int i = 0; i < count; ++i)
         cells[static_cast<std::size_t>(i)] = {bytes[i], ctx.attribute};
-    return api().write_cells(ctx.output, cells.data(), count, coord(ctx.cursor_x, ctx.cursor_y));
+    return api().write_cells(ctx.output, cells.data(), count,
+                             platform::Coord(ctx.cursor_x, ctx.cursor_y));
 }
 
 void console_scroll(WriteContext& ctx, int rows) {
@@ -472,13 +459,13 @@ void console_scroll(WriteContext& ctx, int rows) {
     } else {
         rows -= move_border_down(ctx, rows);
         if (rows == 0) return;  // the cursor's row is inside the moved border
-        scroll_region(ctx, Box{0, 0, ctx.buffer_columns - 1, ctx.buffer_rows - 1}, rows);
+        scroll_region(ctx, platform::Rect{0, 0, ctx.buffer_columns - 1, ctx.buffer_rows - 1}, rows);
     }
     ctx.cursor_y = ctx.border.bottom;
 }
 
-Status console_locate(int row, int column, int cursor_visible, std::uint32_t* result) {
-    std::uint32_t state = 0;
+Status console_locate(int row, int column, CursorVisibility visibility, LocateResult* before) {
+    LocateResult found;
     Status status = STATUS_OK;
     if (!locate_allowed(row, column)) {
         status = STATUS_BAD_CALL;
@@ -486,29 +473,28 @@ Status console_locate(int row, int column, int cursor_visible, std::uint32_t* re
         ensure_console_channel();
         if (column == 0) column = console_get_column();
         if (row == 0) row = console_get_row();
-        state = (static_cast<std::uint32_t>(column) & 0xFF) +
-                ((static_cast<std::uint32_t>(row) & 0xFF) << 8) +
-                (cursor_is_visible() ? 0x10000u : 0u);
-        console_set_cursor(to_absolute_row(row), to_absolute_column(column), cursor_visible);
+        found = LocateResult{static_cast<std::uint8_t>(column), static_cast<std::uint8_t>(row),
+                             cursor_is_visible()};
+        console_set_cursor(to_absolute_row(row), to_absolute_column(column), visibility);
     }
-    if (result != nullptr) *result = state;
-    return set_status(status);
+    if (before != nullptr) *before = found;
+    return status;
 }
 
-void console_set_cursor(int row, int column, int cursor_visible) {
-    const platform::Handle out = console_handles(0);
+void console_set_cursor(int row, int column, CursorVisibility visibility) {
+    const platform::Handle out = output_handle();
     platform::ScreenBufferInfo info;
     const bool known = api().screen_buffer_info(out, info);
     if (column < 0) column = known ? info.cursor.x : 0;
     if (row < 0) row = known ? info.cursor.y : 0;
-    if (cursor_visible >= 0) {
+    if (visibility != CursorVisibility::keep) {
         platform::CursorInfo ci;
         (void)api().get_cursor_info(out, ci);
-        ci.visible = cursor_visible != 0;
+        ci.visible = visibility == CursorVisibility::show;
         (void)api().set_cursor_info(out, ci);
     }
     console_state.scroll_pending = false;
-    (void)api().set_cursor_position(out, coord(column, row));
+    (void)api().set_cursor_position(out, platform::Coord(column, row));
 }
 
 }  // namespace pelorin::textio

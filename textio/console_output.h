@@ -10,9 +10,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "platform/console_api.h"
-#include "textio/channels.h"
 #include "textio/status.h"
 
 namespace pelorin::textio {
@@ -21,46 +21,8 @@ namespace pelorin::textio {
 // carries out a line feed that earlier output left pending.
 inline constexpr unsigned WRITE_ADJUST = 8;
 
-// The rectangle in which console output happens, absolute: as wide as the
-// whole screen buffer, as high as the visible window. All zero when standard
-// output is not a console.
-struct ConsoleWindow {
-    std::int16_t left = 0;
-    std::int16_t top = 0;
-    std::int16_t right = 0;
-    std::int16_t bottom = 0;
-    bool empty() const { return left == right || top == bottom; }
-};
-
-// The rows in which text is placed and which scroll, stored 0-based (-1
-// while unset). Fixed at first use and never changed afterwards, so output
-// keeps to the height the window had then even if the user resizes it.
-struct ConsoleView {
-    int top = -1;
-    int bottom = -1;
-};
-
-// Process-wide console state; reset_console_state() starts it afresh.
-struct ConsoleState {
-    ConsoleWindow window;
-    bool window_filled = false;
-    ConsoleView view;
-    // Set by a write whose text ended in the last cell of the view's bottom
-    // row: the scroll that would follow waits for the next write, which a
-    // cursor placement in between cancels.
-    bool scroll_pending = false;
-    platform::Handle input_handle = 0;
-    platform::Handle output_handle = 0;
-    bool handles_fetched = false;
-};
-
-extern ConsoleState console_state;
-void reset_console_state();
-
-// The console channel's private record, read by answer input.
-struct ConsoleReadRecord {
-    std::uint32_t count = 0;
-};
+// The line end, on the console and in files alike: CR LF.
+inline constexpr std::string_view LINE_END = "\r\n";
 
 // Sets up the console channel (channel 0) if it has no operation table yet.
 void ensure_console_channel();
@@ -70,75 +32,35 @@ void ensure_console_channel();
 // not a console. Length 0 does nothing unless flags hold WRITE_ADJUST.
 void console_write_raw(const void* bytes, std::size_t length, unsigned flags);
 
+// The console's one sound: 1000 Hz for 250 ms, waiting until it has ended.
+void console_beep();
+
 // Width (screen-buffer columns) and height (window rows) of the
 // ConsoleWindow, or 80 and 25 when it is empty. Either pointer may be null.
 void console_get_size(int* width, int* height);
 int console_get_column();
 int console_get_row();
 void console_get_cursor(int* column, int* row);
-// Relative placement; 0 keeps the current row or column; cursor_visible 0
-// hides, > 0 shows, < 0 leaves it. result: column low 8 bits, row in bits
-// 8-15, bit 16 when the cursor was visible before the call.
-Status console_locate(int row, int column, int cursor_visible, std::uint32_t* result);
-// Absolute placement; a negative coordinate keeps the current one.
-void console_set_cursor(int row, int column, int cursor_visible);
-// 1: the standard input handle, 0: the standard output handle.
-platform::Handle console_handles(int which);
-// Re-reads the ConsoleWindow from the console.
-void console_refresh_window();
-// The view's top and bottom rows, relative and 1-based, fixed at first use:
-// the top is row 1, the bottom the height console_get_size gives then.
-int console_view_top();
-int console_view_bottom();
 
-// --- the steps of one console write -------------------------------------
+// What a cursor placement does to the cursor's visibility.
+enum class CursorVisibility { keep = -1, hide = 0, show = 1 };
 
-// An inclusive rectangle in absolute coordinates.
-struct Box {
-    std::int32_t left = 0;
-    std::int32_t top = 0;
-    std::int32_t right = 0;
-    std::int32_t bottom = 0;
+// The cursor as console_locate found it before the call: its relative
+// column and row (the low 8 bits of each) and whether it was visible. All
+// zero when the call was refused.
+struct LocateResult {
+    std::uint8_t column = 0;
+    std::uint8_t row = 0;
+    bool cursor_visible = false;
+    friend bool operator==(const LocateResult&, const LocateResult&) = default;
 };
 
-struct WriteContext;
-// Scrolls the view by `rows` (at least 1) rows.
-using ScrollOp = void (*)(WriteContext& ctx, int rows);
-// Puts `count` (1 to 256) characters at the cursor without moving it.
-using PutOp = bool (*)(WriteContext& ctx, const std::uint8_t* bytes, int count);
+// Relative placement; 0 keeps the current row or column. A row outside the
+// view or a column outside 1 to the width is refused (STATUS_BAD_CALL) and
+// nothing changes.
+Status console_locate(int row, int column, CursorVisibility visibility, LocateResult* before);
 
-// The state of one console write, made on entry and dropped at return.
-struct WriteContext {
-    ScrollOp scroll = nullptr;
-    PutOp put = nullptr;
-    // The view's rows across the whole buffer width; scrolling may move it
-    // down the buffer.
-    Box border;
-    std::int32_t cursor_x = 0;
-    std::int32_t cursor_y = 0;
-    // The ConsoleWindow as read at the start of the write.
-    Box window;
-    std::int32_t buffer_columns = 0;
-    std::int32_t buffer_rows = 0;
-    std::uint16_t attribute = 7;
-    platform::Handle output = 0;
-    // The view no longer covers the whole window (the user resized it after
-    // the first output): only the view's rows scroll, in place.
-    bool view_set = false;
-};
-
-// Builds the context of a write on the console: view, border, window, and
-// the cursor, buffer size and attribute read from the console. Only for a
-// console: the ConsoleWindow must be filled and not empty.
-WriteContext console_write_context();
-// The control-character pass over the bytes of one write.
-void console_tty(WriteContext& ctx, const std::uint8_t* bytes, std::size_t length);
-// Puts a run of characters at the cursor, wrapping at the border's right edge.
-void console_put_run(WriteContext& ctx, const std::uint8_t* bytes, int count);
-// One row segment of a run as one cell write in the write's attribute.
-bool console_put_cells(WriteContext& ctx, const std::uint8_t* bytes, int count);
-// Makes room below the view: moves the visible window down the buffer while
-// the buffer has rows below it, otherwise scrolls the text up.
-void console_scroll(WriteContext& ctx, int rows);
+// The standard input or output handle, fetched once.
+platform::Handle console_handles(platform::StdHandle which);
 
 }  // namespace pelorin::textio

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "textio/console_output_internal.h"
 #include "textio/console_test_support.h"
 #include "textio/print.h"
 
@@ -66,7 +67,7 @@ TEST_F(ConsoleOutput, LineEndOnTheBottomRowMovesTheWindowWhileTheBufferHasRowsBe
 
 TEST_F(ConsoleOutput, TextAsWideAsTheWindowOnTheBottomRowLeavesTheScrollPending) {
     install(8, 4);
-    ASSERT_EQ(console_locate(4, 1, -1, nullptr), STATUS_OK);
+    ASSERT_EQ(console_locate(4, 1, CursorVisibility::keep, nullptr), STATUS_OK);
     write("ABCDEFGH");
     EXPECT_EQ(screen(), (Rows{"        ", "        ", "        ", "ABCDEFGH"}));
     EXPECT_EQ(con().cursor(), at(7, 3));
@@ -79,7 +80,8 @@ TEST_F(ConsoleOutput, TextAsWideAsTheWindowOnTheBottomRowLeavesTheScrollPending)
 
     write("1234567");
     EXPECT_TRUE(console_state.scroll_pending);
-    ASSERT_EQ(console_locate(2, 3, -1, nullptr), STATUS_OK);  // cancels the scroll
+    ASSERT_EQ(console_locate(2, 3, CursorVisibility::keep, nullptr),
+              STATUS_OK);  // cancels the scroll
     EXPECT_FALSE(console_state.scroll_pending);
     write("yz");
     EXPECT_EQ(screen(), (Rows{"        ", "  yz    ", "ABCDEFGH", "x1234567"}));
@@ -92,7 +94,7 @@ TEST_F(ConsoleOutput, FullWidthTextAndALineEndLeaveOneEmptyRow) {
     console_print("x", false);
     EXPECT_EQ(screen(), (Rows{"ABCDEFGH", "        ", "x       ", "        "}));
 
-    ASSERT_EQ(console_locate(4, 1, -1, nullptr), STATUS_OK);
+    ASSERT_EQ(console_locate(4, 1, CursorVisibility::keep, nullptr), STATUS_OK);
     console_print("abcdefgh", true);
     console_print("y", false);
     EXPECT_EQ(screen(), (Rows{"x       ", "abcdefgh", "        ", "y       "}));
@@ -106,7 +108,7 @@ TEST_F(ConsoleOutput, TextOneWiderThanTheWindowWrapsItsLastCharacter) {
     EXPECT_EQ(con().cursor(), at(1, 1));
     EXPECT_FALSE(console_state.scroll_pending);
 
-    ASSERT_EQ(console_locate(4, 1, -1, nullptr), STATUS_OK);
+    ASSERT_EQ(console_locate(4, 1, CursorVisibility::keep, nullptr), STATUS_OK);
     write("abcdefghi");
     EXPECT_EQ(screen(), (Rows{"I       ", "        ", "abcdefgh", "i       "}));
     EXPECT_EQ(con().cursor(), at(1, 3));
@@ -265,7 +267,7 @@ TEST_F(ConsoleOutput, PrintableBytesGoOutInRunsOf256) {
 
 TEST_F(ConsoleOutput, EmptyAdjustWriteCarriesOutAPendingScroll) {
     install(8, 4);
-    ASSERT_EQ(console_locate(4, 1, -1, nullptr), STATUS_OK);
+    ASSERT_EQ(console_locate(4, 1, CursorVisibility::keep, nullptr), STATUS_OK);
     write("ABCDEFGH");
     console_write_raw(nullptr, 0, 0);  // without the flag: nothing at all
     EXPECT_TRUE(console_state.scroll_pending);
@@ -280,7 +282,7 @@ TEST_F(ConsoleOutput, EmptyAdjustWriteCarriesOutAPendingScroll) {
 TEST_F(ConsoleOutput, EmptyAdjustWriteWithNothingPendingLeavesTheCursor) {
     install(8, 4);
     write("ab");
-    ASSERT_EQ(console_locate(2, 4, -1, nullptr), STATUS_OK);
+    ASSERT_EQ(console_locate(2, 4, CursorVisibility::keep, nullptr), STATUS_OK);
     const int cell_writes = con().write_cells_calls();
     console_write_raw(nullptr, 0, WRITE_ADJUST);
     EXPECT_EQ(con().cursor(), at(3, 1));
@@ -292,37 +294,37 @@ TEST_F(ConsoleOutput, EmptyAdjustWriteWithNothingPendingLeavesTheCursor) {
 
 TEST_F(ConsoleOutput, LocateRefusesPositionsOutsideTheView) {
     install(8, 4);
-    ASSERT_EQ(console_locate(2, 3, -1, nullptr), STATUS_OK);
+    ASSERT_EQ(console_locate(2, 3, CursorVisibility::keep, nullptr), STATUS_OK);
     for (const auto& [row, column] :
          std::vector<std::pair<int, int>>{{5, 1}, {0, 9}, {0, -1}, {-1, 0}, {5, 0}}) {
-        std::uint32_t result = 123;
-        EXPECT_EQ(console_locate(row, column, 0, &result), STATUS_BAD_CALL) << row << ',' << column;
-        EXPECT_EQ(result, 0u);
-        EXPECT_EQ(last_status, STATUS_BAD_CALL);
+        LocateResult result{1, 2, true};
+        EXPECT_EQ(console_locate(row, column, CursorVisibility::hide, &result), STATUS_BAD_CALL)
+            << row << ',' << column;
+        EXPECT_EQ(result, LocateResult{});
         EXPECT_EQ(con().cursor(), at(2, 1));
         EXPECT_TRUE(con().cursor_visible());
     }
-    EXPECT_EQ(console_locate(4, 8, -1, nullptr), STATUS_OK);
-    EXPECT_EQ(last_status, STATUS_OK);
+    EXPECT_EQ(console_locate(4, 8, CursorVisibility::keep, nullptr), STATUS_OK);
     EXPECT_EQ(con().cursor(), at(7, 3));
 }
 
 TEST_F(ConsoleOutput, LocateReportsTheStateBeforeTheCall) {
     install(8, 4);
-    ASSERT_EQ(console_locate(2, 3, -1, nullptr), STATUS_OK);
-    std::uint32_t result = 0;
-    ASSERT_EQ(console_locate(0, 5, -1, &result), STATUS_OK);  // column 5 of the present row
-    EXPECT_EQ(result, 5u + 2u * 256u + 0x10000u);
+    ASSERT_EQ(console_locate(2, 3, CursorVisibility::keep, nullptr), STATUS_OK);
+    LocateResult result;
+    ASSERT_EQ(console_locate(0, 5, CursorVisibility::keep, &result),
+              STATUS_OK);  // column 5 of the present row
+    EXPECT_EQ(result, (LocateResult{5, 2, true}));
     EXPECT_EQ(con().cursor(), at(4, 1));
     EXPECT_TRUE(con().cursor_visible());
 
-    ASSERT_EQ(console_locate(0, 0, 0, &result), STATUS_OK);  // hides
-    EXPECT_EQ(result, 5u + 2u * 256u + 0x10000u);
+    ASSERT_EQ(console_locate(0, 0, CursorVisibility::hide, &result), STATUS_OK);  // hides
+    EXPECT_EQ(result, (LocateResult{5, 2, true}));
     EXPECT_FALSE(con().cursor_visible());
-    ASSERT_EQ(console_locate(3, 0, -1, &result), STATUS_OK);
-    EXPECT_EQ(result, 5u + 3u * 256u);  // bit 16 clear: it was hidden
+    ASSERT_EQ(console_locate(3, 0, CursorVisibility::keep, &result), STATUS_OK);
+    EXPECT_EQ(result, (LocateResult{5, 3, false})) << "it was hidden";
     EXPECT_FALSE(con().cursor_visible());
-    ASSERT_EQ(console_locate(0, 0, 1, &result), STATUS_OK);
+    ASSERT_EQ(console_locate(0, 0, CursorVisibility::show, &result), STATUS_OK);
     EXPECT_TRUE(con().cursor_visible());
     EXPECT_EQ(con().cursor(), at(4, 2));
 
@@ -332,16 +334,16 @@ TEST_F(ConsoleOutput, LocateReportsTheStateBeforeTheCall) {
 
 TEST_F(ConsoleOutput, LocateKeepsTheLowEightBitsAndWorksRelativeToTheWindow) {
     install(300, 3);
-    std::uint32_t result = 0;
-    ASSERT_EQ(console_locate(3, 300, -1, nullptr), STATUS_OK);
-    ASSERT_EQ(console_locate(0, 0, -1, &result), STATUS_OK);
-    EXPECT_EQ(result, (300u & 0xFF) + 3u * 256u + 0x10000u);
+    LocateResult result;
+    ASSERT_EQ(console_locate(3, 300, CursorVisibility::keep, nullptr), STATUS_OK);
+    ASSERT_EQ(console_locate(0, 0, CursorVisibility::keep, &result), STATUS_OK);
+    EXPECT_EQ(result, (LocateResult{300 & 0xFF, 3, true}));
 
     install(8, 8, 3);
     con().set_window_rect(rect(0, 4, 7, 6));
-    ASSERT_EQ(console_locate(1, 1, -1, nullptr), STATUS_OK);
+    ASSERT_EQ(console_locate(1, 1, CursorVisibility::keep, nullptr), STATUS_OK);
     EXPECT_EQ(con().cursor(), at(0, 4));
-    ASSERT_EQ(console_locate(3, 8, -1, nullptr), STATUS_OK);
+    ASSERT_EQ(console_locate(3, 8, CursorVisibility::keep, nullptr), STATUS_OK);
     EXPECT_EQ(con().cursor(), at(7, 6));
     int column = 0;
     int row = 0;
@@ -375,7 +377,8 @@ TEST_F(ConsoleOutput, AWindowMadeTallerKeepsOutputToTheFirstRows) {
     console_get_size(&width, &height);
     EXPECT_EQ(width, 8);
     EXPECT_EQ(height, 6);
-    EXPECT_EQ(console_locate(4, 1, -1, nullptr), STATUS_BAD_CALL);  // the view stays 3 rows
+    EXPECT_EQ(console_locate(4, 1, CursorVisibility::keep, nullptr),
+              STATUS_BAD_CALL);  // the view stays 3 rows
 }
 
 // Another program left the cursor further below the view than one row.
@@ -524,12 +527,10 @@ TEST_F(ConsoleOutput, PrintAndNewlineReachTheConsoleThroughChannelZero) {
     console_print_chars("ok", false);
     EXPECT_EQ(screen(), (Rows{"Hello   ", "wide tex", "t!      ", "ok      "}));
     EXPECT_EQ(con().cursor(), at(2, 3));
-    EXPECT_EQ(last_status, STATUS_OK);
 
     const Channel& ch = channel_table.records[CONSOLE_CHANNEL];
     EXPECT_EQ(ch.ops, &ConsoleDeviceOps);
     EXPECT_EQ(ConsoleDeviceOps.write, &console_write_op);
-    EXPECT_EQ(ch.width, 8u);
 
     console_print("", true);  // the line end alone, on the bottom row
     EXPECT_EQ(screen(), (Rows{"wide tex", "t!      ", "ok      ", "        "}));

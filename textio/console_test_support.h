@@ -1,6 +1,6 @@
 // Test fixture for everything that writes to or reads from the console: each
-// test starts with the console state, the channel table and the console's
-// operation table cleared, on a fresh in-memory console.
+// test starts with the text services and the platform as at start, on a
+// fresh in-memory console.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,45 +12,29 @@
 #include <vector>
 
 #include "platform/console_api.h"
+#include "platform/coords_for_tests.h"
 #include "platform/memory_console.h"
 #include "textio/channels.h"
 #include "textio/console_output.h"
+#include "textio/console_output_internal.h"
+#include "textio/services_for_tests.h"
 #include "textio/status.h"
-
-namespace pelorin::platform {
-
-inline void PrintTo(const Coord& c, std::ostream* os) {
-    *os << '(' << c.x << ", " << c.y << ')';
-}
-
-inline void PrintTo(const Rect& r, std::ostream* os) {
-    *os << '{' << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << '}';
-}
-
-}  // namespace pelorin::platform
 
 namespace pelorin::textio {
 
-inline platform::Coord at(int x, int y) {
-    return platform::Coord{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
-}
-
-inline platform::Rect rect(int left, int top, int right, int bottom) {
-    return platform::Rect{static_cast<std::int16_t>(left), static_cast<std::int16_t>(top),
-                          static_cast<std::int16_t>(right), static_cast<std::int16_t>(bottom)};
-}
+using platform::at;
+using platform::rect;
 
 class ConsoleTest : public ::testing::Test {
   protected:
-    void SetUp() override { reset_all(); }
-    void TearDown() override { platform::set_console(nullptr); }
+    void SetUp() override { start_afresh(); }
+    void TearDown() override { start_afresh(); }
 
     // Starts afresh on a new console of `columns` x `rows` whose window
     // shows the top `window_rows` rows (all when 0).
     platform::MemoryConsole& install(int columns, int rows, int window_rows = 0) {
-        reset_all();
         console_ = std::make_unique<platform::MemoryConsole>(columns, rows, window_rows);
-        platform::set_console(console_.get());
+        start_afresh(console_.get());
         return *console_;
     }
 
@@ -68,13 +52,6 @@ class ConsoleTest : public ::testing::Test {
     }
 
   private:
-    static void reset_all() {
-        reset_console_state();
-        clear_channel_table();
-        ConsoleDeviceOps = {};
-        last_status = STATUS_OK;
-    }
-
     std::unique_ptr<platform::MemoryConsole> console_;
 };
 

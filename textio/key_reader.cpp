@@ -4,6 +4,7 @@
 
 #include "platform/console_api.h"
 #include "textio/console_output.h"
+#include "textio/key_reader_internal.h"
 
 namespace pelorin::textio {
 
@@ -188,11 +189,23 @@ void put_key(int code) {
     if (q.tail == q.head) q.head = (q.head + 1) % KEY_QUEUE_SLOTS;
 }
 
+void drop_alt_number() {
+    key_reader_state.alt_number = 0;
+    key_reader_state.alt_number_typed = false;
+}
+
+// One more keypad digit with Alt held: number * 10 + digit, modulo 256.
+void add_alt_digit(unsigned digit) {
+    KeyReaderState& s = key_reader_state;
+    s.alt_number = (s.alt_number * 10 + digit) % 256;
+    if (digit != 0) s.alt_number_typed = true;
+}
+
 // Ends an Alt number under way: its value modulo 256 is the character.
 void finish_alt_number() {
-    if (key_reader_state.alt_number == 0) return;
-    put_key(key_reader_state.alt_number % 256);
-    key_reader_state.alt_number = 0;
+    if (!key_reader_state.alt_number_typed) return;
+    put_key(static_cast<int>(key_reader_state.alt_number));
+    drop_alt_number();
 }
 
 // ---- the console control handler ------------------------------------------
@@ -241,12 +254,11 @@ void key_pressed(const platform::KeyEvent& key) {
     const std::optional<int> r =
         translate_key(key.ch, key.scan_code, key.virtual_key, key.control_state);
     const bool keypad_digit = key.virtual_key >= 0x60 && key.virtual_key <= 0x69;
-    int& alt_number = key_reader_state.alt_number;
     if (keypad_digit && alt_only(key.control_state)) {
-        alt_number = alt_number * 10 + (key.virtual_key - 0x60);
+        add_alt_digit(key.virtual_key - 0x60u);
         if (r) put_key(*r);
     } else if (r) {
-        alt_number = 0;
+        drop_alt_number();
         put_key(*r);
     } else if (!alt_only(key.control_state)) {
         finish_alt_number();
@@ -290,7 +302,7 @@ void key_poll_events() {
     if (!key_reader_state.handler_installed) install_ctrl_handler();
     queue_close_requests();
     platform::ConsoleApi& api = platform::console();
-    const platform::Handle input = console_handles(1);
+    const platform::Handle input = console_handles(platform::StdHandle::input);
     for (;;) {
         platform::InputEvent event;
         std::uint32_t count = 0;
@@ -318,7 +330,7 @@ std::optional<int> key_read() {
 
 void reset_key_reader() {
     key_reader_state.queue = KeyQueue{};
-    key_reader_state.alt_number = 0;
+    drop_alt_number();
     key_reader_state.handler_installed = false;
     key_reader_state.close_requests.store(0);
 }

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "platform/memory_console.h"
-#include "textio/console_output.h"
+#include "textio/key_codes_for_tests.h"
+#include "textio/key_reader_internal.h"
+#include "textio/services_for_tests.h"
 
 namespace pelorin::textio {
 namespace {
@@ -44,16 +46,8 @@ constexpr std::uint16_t keypad_scan[10] = {0x52, 0x4F, 0x50, 0x51, 0x4B,
 
 class KeyReader : public ::testing::Test {
   protected:
-    void SetUp() override {
-        reset_key_reader();
-        reset_console_state();
-        platform::set_console(&console);
-    }
-    void TearDown() override {
-        reset_key_reader();
-        reset_console_state();
-        platform::set_console(nullptr);
-    }
+    void SetUp() override { start_afresh(&console); }
+    void TearDown() override { start_afresh(); }
 
     // Types keypad digit `d` with Alt held; `ch` is the character the console
     // reports with it (usually none).
@@ -309,6 +303,26 @@ TEST_F(KeyReader, AltKeypadDigitsComposeACharacterOnAltRelease) {
     EXPECT_EQ(read_all(), std::vector<int>{0});  // 768 mod 256
 }
 
+TEST_F(KeyReader, AltNumbersOfAnyLengthComposeModulo256) {
+    const struct {
+        const char* digits;
+        std::vector<int> codes;
+    } cases[] = {
+        {"3000000065", {65}},             // beyond any integer type: still 'A'
+        {"99999999999999999999", {255}},  // 10^20 - 1, and 256 divides 10^20
+        {"00065", {65}},
+        {"256", {0}},  // a number that is not 0 gives a character, 0 here
+        {"000", {}},   // the number 0 gives none
+    };
+    for (const auto& c : cases) {
+        console.push_key(alt_down());
+        for (const char* d = c.digits; *d != '\0'; ++d)
+            alt_keypad(*d - '0');
+        console.push_key(alt_up());
+        EXPECT_EQ(read_all(), c.codes) << c.digits;
+    }
+}
+
 TEST_F(KeyReader, AltKeypadDigitWithItsOwnCharacterIsQueuedToo) {
     console.push_key(alt_down());
     alt_keypad(9, '9');
@@ -400,9 +414,7 @@ TEST(KeyReaderExit, HandlerIsRemovedByAnExitStep) {
         {
             // Leaked on purpose: the exit steps still use it.
             static auto* const memory = new platform::MemoryConsole(80, 25);
-            reset_key_reader();
-            reset_console_state();
-            platform::set_console(memory);
+            start_afresh(memory);
             // Registered first, so it runs after the removal.
             std::atexit([] { std::_Exit(memory->ctrl_handler_count() == 0 ? 3 : 4); });
             key_poll_events();

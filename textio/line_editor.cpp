@@ -5,21 +5,29 @@
 #include "platform/console_api.h"
 #include "textio/console_output.h"
 #include "textio/key_reader.h"
+#include "textio/line_editor_internal.h"
 
 namespace pelorin::textio {
 namespace {
 
 constexpr std::uint32_t KEY_POLL_MS = 25;
-constexpr std::uint32_t CURSOR_WAS_VISIBLE = 0x10000;
 constexpr int KEY_BACKSPACE = 8;
 constexpr int KEY_TAB = 9;
 constexpr int KEY_ESC = 27;
 
 // Every placement goes through here: a position the console refuses (outside
 // the view) still applies the visibility, and the cursor stays put.
-void place(int row, int column, int visible) {
-    if (console_locate(row, column, visible, nullptr) != STATUS_OK)
-        (void)console_locate(0, 0, visible, nullptr);
+void place(int row, int column, CursorVisibility visibility) {
+    if (console_locate(row, column, visibility, nullptr) != STATUS_OK)
+        (void)console_locate(0, 0, visibility, nullptr);
+}
+
+void hide_cursor() {
+    place(0, 0, CursorVisibility::hide);
+}
+
+void show_cursor() {
+    place(0, 0, CursorVisibility::show);
 }
 
 void write_text(const Text& text, std::size_t from) {
@@ -28,7 +36,8 @@ void write_text(const Text& text, std::size_t from) {
 
 void write_blanks(std::size_t n) {
     static constexpr char blanks[] = "                                ";
-    for (; n > 0; n -= n < 32 ? n : 32) console_write_raw(blanks, n < 32 ? n : 32, 0);
+    for (; n > 0; n -= n < 32 ? n : 32)
+        console_write_raw(blanks, n < 32 ? n : 32, 0);
 }
 
 CursorPos read_cursor() {
@@ -39,13 +48,14 @@ CursorPos read_cursor() {
 
 int wait_for_key() {
     for (;;) {
-        while (!key_available()) platform::console().sleep(KEY_POLL_MS);
+        while (!key_available())
+            platform::console().sleep(KEY_POLL_MS);
         if (const std::optional<int> code = key_read()) return *code;
     }
 }
 
 class Editor {
-public:
+  public:
     Editor(Text& line, int cols, int rows) : line_(line), cols_(cols), rows_(rows) {}
 
     // Acts on one key; false when it ended the line.
@@ -55,28 +65,49 @@ public:
         if (code == KEY_BACKSPACE) return backspace(cursor), true;
         if (code == KEY_TAB) return insert(cursor, Text(8 - pos_ % 8, ' ')), true;
         if (code == KEY_ESC) return erase_all(cursor), true;
-        if (code >= 32 && code <= 255) return insert(cursor, Text(1, static_cast<char>(code))), true;
+        if (code >= 32 && code <= 255)
+            return insert(cursor, Text(1, static_cast<char>(code))), true;
         move(cursor, code);
         return true;
     }
 
-    void finish() { move_cursor_by(read_cursor(), static_cast<long>(line_.size() - pos_), cols_, rows_); }
+    void finish() {
+        move_cursor_by(read_cursor(), static_cast<long>(line_.size() - pos_), cols_, rows_);
+    }
 
-private:
+  private:
     void move(CursorPos cursor, int code) {
-        const std::size_t len = line_.size();
-        const auto cols = static_cast<std::size_t>(cols_);
-        long n = 0;
-        if (code == KEY_HOME) n = -static_cast<long>(pos_);
-        else if (code == KEY_END) n = static_cast<long>(len - pos_);
-        else if (code == KEY_LEFT && pos_ > 0) n = -1;
-        else if (code == KEY_RIGHT && pos_ < len) n = 1;
-        else if (code == KEY_UP && pos_ >= cols) n = -cols_;
-        else if (code == KEY_DOWN && pos_ + cols <= len) n = cols_;
-        else if (code == KEY_DELETE) return delete_at(cursor);
-        if (n == 0 && code != KEY_HOME && code != KEY_END) return;
-        move_cursor_by(cursor, n, cols_, rows_);
-        pos_ = static_cast<std::size_t>(static_cast<long>(pos_) + n);
+        if (code == KEY_DELETE) return delete_at(cursor);
+        const std::optional<long> n = cursor_step(code);
+        if (!n) return;
+        move_cursor_by(cursor, *n, cols_, rows_);
+        pos_ = static_cast<std::size_t>(static_cast<long>(pos_) + *n);
+    }
+
+    // How far a cursor key moves pos_; nothing for any other key, and for
+    // a move that would leave the line (Home and End always place).
+    std::optional<long> cursor_step(int code) const {
+        const auto len = static_cast<long>(line_.size());
+        const auto pos = static_cast<long>(pos_);
+        const auto allowed = [](bool ok, long n) {
+            return ok ? std::optional<long>(n) : std::nullopt;
+        };
+        switch (code) {
+            case KEY_HOME:
+                return -pos;
+            case KEY_END:
+                return len - pos;
+            case KEY_LEFT:
+                return allowed(pos > 0, -1);
+            case KEY_RIGHT:
+                return allowed(pos < len, 1);
+            case KEY_UP:
+                return allowed(pos >= cols_, -cols_);
+            case KEY_DOWN:
+                return allowed(pos + cols_ <= len, cols_);
+            default:
+                return std::nullopt;
+        }
     }
 
     void backspace(CursorPos cursor) {
@@ -96,7 +127,7 @@ private:
 
     void delete_at(CursorPos cursor) {
         if (pos_ == line_.size()) {
-            platform::console().beep(1000, 250);
+            console_beep();
             return;
         }
         remove(1, cursor);
@@ -105,11 +136,11 @@ private:
     // Deletes d characters at pos_ and redraws the rest of the line over the
     // old one, blanking the cells it has left.
     void remove(std::size_t d, CursorPos back_to) {
-        place(0, 0, 0);
+        hide_cursor();
         line_.erase(pos_, d);
         write_text(line_, pos_);
         write_blanks(d);
-        place(back_to.row, back_to.column, -1);
+        place(back_to.row, back_to.column, CursorVisibility::keep);
     }
 
     void insert(CursorPos old, const Text& chars) {
@@ -120,7 +151,7 @@ private:
         }
         const auto n = static_cast<long>(chars.size());
         const auto k = static_cast<long>(line_.size() - pos_);
-        place(0, 0, 0);
+        hide_cursor();
         write_text(line_, pos_);
         const CursorPos after = read_cursor();
         if (k == n) {
@@ -162,12 +193,11 @@ void move_cursor_by(CursorPos from, long n, int cols, int rows) {
     if (to.column == 1 && to.row == rows + 1) {
         // Just below the last row: a line end from the last cell scrolls the
         // view by one row and leaves the cursor in column 1 of the last row.
-        place(rows, cols, -1);
-        static constexpr char line_end[2] = {13, 10};
-        console_write_raw(line_end, 2, 0);
+        place(rows, cols, CursorVisibility::keep);
+        console_write_raw(LINE_END.data(), LINE_END.size(), 0);
         return;
     }
-    place(to.row, to.column, -1);
+    place(to.row, to.column, CursorVisibility::keep);
 }
 
 std::optional<Text> read_console_line() {
@@ -180,16 +210,16 @@ std::optional<Text> read_console_line() {
     int cols = 0;
     int rows = 0;
     console_get_size(&cols, &rows);
-    std::uint32_t state = 0;
-    (void)console_locate(0, 0, -1, &state);
-    const int was_visible = (state & CURSOR_WAS_VISIBLE) != 0 ? 1 : 0;
-    place(0, 0, 0);
-    place(0, 0, 1);
+    LocateResult before;
+    (void)console_locate(0, 0, CursorVisibility::keep, &before);
+    hide_cursor();
+    show_cursor();
     Editor editor(line, cols, rows);
-    while (editor.handle(wait_for_key())) place(0, 0, 1);
-    place(0, 0, 1);
+    while (editor.handle(wait_for_key()))
+        show_cursor();
+    show_cursor();
     editor.finish();
-    place(0, 0, was_visible);
+    place(0, 0, before.cursor_visible ? CursorVisibility::show : CursorVisibility::hide);
     return line;
 }
 

@@ -8,6 +8,7 @@
 #include "textio/answer_input.h"
 #include "textio/console_test_support.h"
 #include "textio/key_reader.h"
+#include "textio/line_editor_internal.h"
 
 namespace pelorin::textio {
 namespace {
@@ -43,14 +44,6 @@ const platform::KeyEvent ESC = char_key('\x1b');
 
 class LineEditor : public ConsoleTest {
   protected:
-    void SetUp() override {
-        ConsoleTest::SetUp();
-        reset_key_reader();
-    }
-    void TearDown() override {
-        reset_key_reader();
-        ConsoleTest::TearDown();
-    }
     void type(const std::string& text) {
         for (char c : text)
             con().push_key(char_key(c));

@@ -1,14 +1,13 @@
 #include "textio/number_text.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <limits>
+#include <cstdlib>
 #include <new>
-#include <system_error>
+#include <string>
 
-#include "textio/status.h"
+#include "textio/number_text_internal.h"
 
 namespace pelorin::textio {
 namespace {
@@ -78,26 +77,25 @@ std::size_t decimal_prefix(std::string_view s) {
     return i;
 }
 
-// The double nearest to the decimal value of the longest leading number.
+// The double nearest to the decimal value of the longest leading number,
+// for any number of digits. The C runtime's decimal reading rounds exactly
+// (too large gives infinity, too small zero) and, as the program never
+// changes its locale, reads the point as '.'; floating std::from_chars is
+// missing from some standard libraries still in use (libc++ before 20).
 double decimal_to_double(std::string_view s) {
     std::size_t i = 0;
     while (i < s.size() && is_c_space(s[i]))
         ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-    const std::string_view body = s.substr(i, decimal_prefix(s.substr(i)));
-    if (body.empty()) return 0.0;
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(body.data(), body.data() + body.size(), value);
-    if (error == std::errc::result_out_of_range) {
-        // Too large becomes infinity and too small zero, as the C runtime's
-        // decimal reading gives them.
-        const std::size_t e = body.find_first_of("eE");
-        const bool tiny = e != std::string_view::npos && e + 1 < body.size() && body[e + 1] == '-';
-        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    const std::size_t sign = i < s.size() && (s[i] == '+' || s[i] == '-') ? 1 : 0;
+    const std::size_t digits = decimal_prefix(s.substr(i + sign));
+    if (digits == 0) return 0.0;
+    try {
+        // Only the checked shape reaches strtod: no "inf", "nan" or hex forms.
+        const std::string number(s.substr(i, sign + digits));
+        return std::strtod(number.c_str(), nullptr);
+    } catch (const std::bad_alloc&) {
+        return 0.0;
     }
-    (void)end;
-    return negative ? -value : value;
 }
 
 // ---- single to text -------------------------------------------------------
@@ -107,18 +105,19 @@ struct Digits {
     int exponent;  // decimal exponent of the first digit
 };
 
+// The C runtime's "%.6e" rounds exactly to 7 significant digits ("d.dddddde+x");
+// the digits are taken by kind, not by place, so the locale's point cannot
+// matter. Floating std::to_chars is not available on every system in use.
 Digits seven_digits(double magnitude) {
     char buf[32];
-    const auto r =
-        std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 6);
-    // buf holds "d.dddddde[+-]x..."
+    std::snprintf(buf, sizeof buf, "%.6e", magnitude);
     Digits out{};
-    out.d[0] = buf[0];
-    for (int i = 0; i < 6; ++i)
-        out.d[i + 1] = buf[2 + i];
-    int exponent = 0;
-    (void)std::from_chars(buf + (buf[9] == '+' ? 10 : 9), r.ptr, exponent);
-    out.exponent = exponent;
+    const char* p = buf;
+    for (int n = 0; n < 7; ++p)
+        if (is_digit(*p)) out.d[n++] = *p;
+    while (*p != 'e')
+        ++p;
+    out.exponent = std::atoi(p + 1);
     return out;
 }
 
@@ -276,7 +275,6 @@ void pattern_begin(std::string_view pattern) {
     }
     pattern_state.next = 0;
     pattern_state.left = pattern_state.pattern.size();
-    set_status(STATUS_OK);
 }
 
 Text pattern_value(float v) {
@@ -293,7 +291,6 @@ Text pattern_value(float v) {
     } catch (const std::bad_alloc&) {
         out.clear();
     }
-    set_status(STATUS_OK);
     return out;
 }
 
@@ -305,7 +302,6 @@ Text pattern_end() {
         out.clear();
     }
     reset_pattern_state();
-    set_status(STATUS_OK);
     return out;
 }
 

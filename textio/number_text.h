@@ -13,23 +13,16 @@ namespace pelorin::textio {
 // "&H", "&O" radix forms, otherwise the longest decimal prefix (0 if none).
 float text_to_single(std::string_view item);
 
-// v rounded to 7 significant digits in decimal form, trailing fraction zeros
-// and then a point left standing removed ("1", "17.69", "0.6666667",
-// "-0.5"). Magnitudes outside [0.1, 1e7) use an exponent form.
-Text format_single_digits(float v);
-// The string form: format_single_digits unchanged.
+// The string form: v rounded to 7 significant digits in decimal form,
+// trailing fraction zeros and then a point left standing removed ("1",
+// "17.69", "0.6666667", "-0.5"). Magnitudes outside [0.1, 1e7) use an
+// exponent form.
 Text format_str_single(float v);
 // The print form: one blank in front unless the text starts with '-'.
 Text format_print_single(float v);
 
-// The pattern-driven number format, as its three steps over the one pattern
-// state of the program. format_using runs begin, value and end and joins
-// their pieces.
-void pattern_begin(std::string_view pattern);
-Text pattern_value(float v);
-Text pattern_end();
+// The pattern with its numeric field filled in: for "Q###: " the letter Q,
+// v as a whole number right-aligned in three positions, colon and blank.
 Text format_using(std::string_view pattern, float v);
-// Empties the pattern state (start-up; tests).
-void reset_pattern_state();
 
 }  // namespace pelorin::textio

@@ -7,8 +7,6 @@
 namespace pelorin::textio {
 namespace {
 
-constexpr std::uint8_t LINE_END[2] = {13, 10};
-
 bool wants_line_end(unsigned flags) {
     return (flags & (PRINT_NEWLINE | PRINT_NEWLINE_TOO)) != 0;
 }
@@ -39,7 +37,7 @@ void print_chars(int channel, const char* chars, unsigned flags) {
 }
 
 void print_line_end(int channel, unsigned flags) {
-    if (wants_line_end(flags)) (void)write_on(channel, LINE_END, sizeof LINE_END);
+    if (wants_line_end(flags)) (void)write_on(channel, LINE_END.data(), LINE_END.size());
 }
 
 void results_file_print(int n, std::string_view text) {

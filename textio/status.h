@@ -1,6 +1,6 @@
-// The one status cell of the text services. Every service operation leaves
-// its outcome here; nothing in the program reads it back, and no status has a
-// message text: failures are silent by design.
+// The outcome of a service operation that can fail, as a small number. The
+// operation returns it; nothing shows it and the questionnaire never asks:
+// failures of the text services are silent by design.
 #pragma once
 
 namespace pelorin::textio {
@@ -12,15 +12,5 @@ enum Status : int {
     STATUS_FILE_IO = 3,
     STATUS_OUT_OF_MEMORY = 4,
 };
-
-// The status left by the last service operation.
-extern Status last_status;
-
-// Records `s` in last_status and returns it, so operations can end with
-// `return set_status(...)`.
-inline Status set_status(Status s) {
-    last_status = s;
-    return s;
-}
 
 }  // namespace pelorin::textio

@@ -3,6 +3,7 @@
 #include "textio/answer_input.h"
 #include "textio/number_text.h"
 #include "textio/print.h"
+#include "typetest/dialogue_internal.h"
 #include "typetest/report.h"
 
 namespace pelorin::typetest {
@@ -10,10 +11,6 @@ namespace {
 
 using textio::console_newline;
 using textio::console_print;
-
-bool answer_is(const textio::Text& answer, std::string_view word) {
-    return textio::text_compare(textio::text_upper(answer), word) == 0;
-}
 
 void show_statement(const TestState& state) {
     console_newline();
@@ -30,6 +27,10 @@ void record_answer(TestState& state, bool yes) {
 }
 
 }  // namespace
+
+bool answer_is(const textio::Text& answer, std::string_view word) {
+    return textio::text_compare(textio::text_upper(answer), word) == 0;
+}
 
 void add_weights(TypeScores& scores, const QuestionBank& bank, int q, bool yes) {
     const WeightRow& w =

@@ -1,8 +1,14 @@
+// typetest/: the questionnaire, on the text services of textio/ alone:
+// question_bank (the 54 statements and their weights), dialogue (this
+// header, run_test and its steps) and report (the scores on the console and
+// in RESULTS.TXT).
+//
 // The questionnaire's main flow: introduction, consent, expected type,
 // confidence and the statement loop, then the report.
 #pragma once
 
 #include <array>
+#include <string_view>
 
 #include "textio/text_ops.h"
 #include "typetest/question_bank.h"
@@ -30,14 +36,7 @@ struct TestState {
 // before the last statement was answered.
 int run_test();
 
-// The steps of run_test.
-void show_introduction();
-// False when the answer was not ok: the program ends there.
-bool take_consent(TestState& state);
-void take_self_assessment(TestState& state);
-// False when redirected input ended before the last statement was answered.
-bool run_statement_loop(TestState& state);
-// score <- single(weight + score) for all 16 types.
-void add_weights(TypeScores& scores, const QuestionBank& bank, int q, bool yes);
+// Whether the upper-case copy of `answer` is exactly `word` ("OK", "Y"...).
+bool answer_is(const textio::Text& answer, std::string_view word);
 
 }  // namespace pelorin::typetest

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "typetest/dialogue_internal.h"
 #include "typetest/questionnaire_fixture.h"
 
 namespace pelorin::typetest {

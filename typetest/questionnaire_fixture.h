@@ -12,21 +12,18 @@
 #include <system_error>
 
 #include "platform/memory_console.h"
-#include "textio/answer_input.h"
+#include "textio/answer_input_internal.h"
 #include "textio/channels.h"
-#include "textio/console_output.h"
-#include "textio/number_text.h"
-#include "textio/print.h"
+#include "textio/services_for_tests.h"
 
 namespace pelorin::typetest {
 
 class QuestionnaireTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        reset_services();
         console_.set_output_redirected(true);
         console_.set_input_redirected(true);
-        previous_console_ = platform::set_console(&console_);
+        textio::start_afresh(&console_);
         old_dir_ = std::filesystem::current_path();
         dir_ = std::filesystem::temp_directory_path() /
                ("pelorin-test-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "-" +
@@ -40,16 +37,7 @@ class QuestionnaireTest : public ::testing::Test {
         std::filesystem::current_path(old_dir_);
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);
-        platform::set_console(previous_console_);
-        reset_services();
-    }
-
-    static void reset_services() {
-        textio::reset_console_state();
-        textio::clear_channel_table();
-        textio::ConsoleDeviceOps = textio::DeviceOps{};
-        textio::reset_input_context();
-        textio::reset_pattern_state();
+        textio::start_afresh();
     }
 
     void feed(std::string bytes) {
@@ -72,7 +60,6 @@ class QuestionnaireTest : public ::testing::Test {
     }
 
     platform::MemoryConsole console_{80, 25};
-    platform::ConsoleApi* previous_console_ = nullptr;
     std::filesystem::path old_dir_;
     std::filesystem::path dir_;
     std::string input_;

@@ -27,7 +27,7 @@ void print_scores(const TypeScores& scores) {
 void wait_for_final_ok(TestState& state) {
     for (;;) {
         textio::text_assign(state.answer, textio::read_input_field());
-        if (textio::text_compare(textio::text_upper(state.answer), "OK") == 0) return;
+        if (answer_is(state.answer, "OK")) return;
         // The file is complete: input that has ended can only end the program.
         if (textio::input_exhausted()) return;
     }

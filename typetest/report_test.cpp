@@ -82,7 +82,7 @@ TEST_F(Report, ExistingFileIsReplacedAndAnUnwritableOneIsLeftAlone) {
 
     std::filesystem::remove("RESULTS.TXT");
     std::filesystem::create_directory("RESULTS.TXT");
-    reset_services();
+    textio::reset_services();
     feed("ok\nILE\n80\n" + answers(54, "y") + "ok\n");
     EXPECT_EQ(run_test(), 0);
     EXPECT_TRUE(std::filesystem::is_directory("RESULTS.TXT"));

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -239,10 +240,17 @@ void TerminalConsole::flush() {
 }
 
 void TerminalConsole::flush_at_end() {
-    if (kind_ == Kind::console && geometry_known_) {
-        // A cursor hidden for a redraw must not stay hidden in the user's shell.
-        screen_.set_cursor_visible(true);
-        send(true);
+    try {
+        if (kind_ == Kind::console && geometry_known_) {
+            // A cursor hidden for a redraw must not stay hidden in the user's shell.
+            screen_.set_cursor_visible(true);
+            send(true);
+        }
+    } catch (const std::bad_alloc&) {
+        // Memory ran out, which is what ends the program: what was drawn is
+        // lost, but the cursor is shown all the same.
+        static constexpr char show[] = "\x1b[?25h";
+        if (kind_ == Kind::console) (void)write_out(show, sizeof show - 1);
     }
     restore_terminal_modes(sys_);
 }

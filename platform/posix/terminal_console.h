@@ -1,3 +1,10 @@
+// platform/posix/: the system console of Linux, macOS and the BSDs, a POSIX
+// terminal. terminal_console (this header) is the ConsoleApi; the other
+// terminal_* modules are its parts (screen, keyboard and input, modes,
+// signals, escape sequences, the system-call table, the reset of its
+// process-wide records), key_decoder turns the bytes a terminal sends into
+// key events.
+//
 // The console on a POSIX terminal. The screen buffer is the terminal window:
 // the buffer is as large as the window, so scrolling moves text up inside it.
 // The cursor is learnt from the terminal once (and again after the window

@@ -7,10 +7,8 @@
 
 #include "platform/posix/terminal_console_fixture_for_tests.h"
 #include "textio/answer_input.h"
-#include "textio/channels.h"
-#include "textio/console_output.h"
-#include "textio/key_reader.h"
 #include "textio/line_editor.h"
+#include "textio/services.h"
 
 namespace pelorin::platform {
 namespace {
@@ -22,14 +20,12 @@ class TerminalEditorTest : public testing::TerminalConsoleTest {
   protected:
     void SetUp() override {
         TerminalConsoleTest::SetUp();
-        textio::reset_console_state();
-        textio::clear_channel_table();
-        textio::reset_key_reader();
+        textio::reset_services();
         t.time_limit = t.now + 60'000;  // a line that never ends fails the test
     }
     void TearDown() override {
         set_console(nullptr);
-        textio::reset_key_reader();
+        textio::reset_services();
         TerminalConsoleTest::TearDown();
     }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/coords_for_tests.h"
 #include "platform/posix/terminal_console.h"
 #include "platform/posix/terminal_fake_sys_for_tests.h"
 #include "platform/posix/terminal_modes.h"
@@ -19,13 +20,8 @@ namespace pelorin::platform::testing {
 inline constexpr Handle out = TerminalConsole::output_handle;
 inline constexpr Handle in = TerminalConsole::input_handle;
 
-inline Coord at(int x, int y) {
-    return Coord{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
-}
-inline Rect rect(int l, int t, int r, int b) {
-    return Rect{static_cast<std::int16_t>(l), static_cast<std::int16_t>(t),
-                static_cast<std::int16_t>(r), static_cast<std::int16_t>(b)};
-}
+using platform::at;
+using platform::rect;
 
 inline std::string report(int row, int col) {
     return "\x1b[" + std::to_string(row) + ";" + std::to_string(col) + "R";
@@ -41,9 +37,7 @@ class TerminalConsoleTest : public ::testing::Test {
   protected:
     void SetUp() override {
         fake_terminal = &t;
-        reset_terminal_signals();
-        reset_terminal_signal_state();
-        reset_terminal_mode_record();
+        reset_platform();
     }
     void TearDown() override {
         console.reset();
@@ -51,9 +45,7 @@ class TerminalConsoleTest : public ::testing::Test {
         for (const FakeTerminal::ModeChange& change : t.mode_changes)
             EXPECT_NE(change.when, TCSAFLUSH);
         fake_terminal = nullptr;
-        reset_terminal_signals();
-        reset_terminal_signal_state();
-        reset_terminal_mode_record();
+        reset_platform();
     }
 
     TerminalConsole& make(std::string term = "xterm-256color", bool utf8 = false) {

@@ -7,8 +7,9 @@
 
 #include "platform/memory_console.h"
 #include "platform/posix/key_decoder.h"
-#include "textio/console_output.h"
-#include "textio/key_reader.h"
+#include "textio/key_codes_for_tests.h"
+#include "textio/key_reader_internal.h"
+#include "textio/services_for_tests.h"
 
 namespace pelorin::textio {
 namespace {
@@ -19,16 +20,8 @@ using platform::KeyEvent;
 // codes the console would.
 class TerminalKeys : public ::testing::Test {
   protected:
-    void SetUp() override {
-        reset_key_reader();
-        reset_console_state();
-        platform::set_console(&console);
-    }
-    void TearDown() override {
-        reset_key_reader();
-        reset_console_state();
-        platform::set_console(nullptr);
-    }
+    void SetUp() override { start_afresh(&console); }
+    void TearDown() override { start_afresh(); }
 
     std::vector<int> read_all() {
         std::vector<int> codes;

@@ -79,11 +79,6 @@ bool enter_keyboard_mode(const TerminalSys& sys, int fd) {
     return e != nullptr && change_terminal_mode(sys, fd, keyboard_mode(e->original));
 }
 
-const termios* original_terminal_mode(int fd) {
-    const TerminalModeRecord::Entry* e = find_entry(fd);
-    return e != nullptr ? &e->original : nullptr;
-}
-
 void restore_terminal_mode(const TerminalSys& sys, int fd) noexcept {
     if (fd < 0) return;
     if (TerminalModeRecord::Entry* e = find_entry(fd)) restore(sys, *e);

@@ -49,8 +49,6 @@ bool change_terminal_mode(const TerminalSys& sys, int fd, const termios& mode);
 // Puts the keyboard mode, made from what the terminal had before the
 // program's first change, in force on `fd`.
 bool enter_keyboard_mode(const TerminalSys& sys, int fd);
-// The mode `fd` had before the program first changed it; nullptr if never.
-const termios* original_terminal_mode(int fd);
 // Gives `fd` back what it had, if a mode of the program's is in force.
 // SIGTTOU is ignored meanwhile, so that a process put in the background can
 // still do it instead of being stopped.

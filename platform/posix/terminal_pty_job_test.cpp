@@ -61,9 +61,7 @@ bool job_ctrl_handler(std::uint32_t event) {
     sigset_t none;
     sigemptyset(&none);
     (void)::sigprocmask(SIG_SETMASK, &none, nullptr);
-    reset_terminal_signals();
-    reset_terminal_signal_state();
-    reset_terminal_mode_record();
+    reset_platform();
     (void)set_console(make_system_console().release());
     ConsoleApi& c = console();
     const Handle in = c.std_handle(StdHandle::input);

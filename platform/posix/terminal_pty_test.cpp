@@ -55,8 +55,7 @@ class TerminalPtyTest : public ::testing::Test {
     void TearDown() override {
         if (master >= 0) ::close(master);
         if (slave >= 0) ::close(slave);
-        reset_terminal_signal_state();
-        reset_terminal_mode_record();
+        reset_platform();
     }
 
     int master = -1;
@@ -127,7 +126,7 @@ TEST_F(TerminalPtyTest, TerminalThatNeverAnswersIsAskedOnce) {
 }
 
 TEST(TerminalSignals, WindowChangeIsRecordedOnce) {
-    reset_terminal_signals();
+    reset_platform();
     real_terminal_sys().watch_resize();
     ASSERT_EQ(::raise(SIGWINCH), 0);
     ::signal(SIGWINCH, SIG_DFL);

@@ -5,20 +5,13 @@
 #include <random>
 #include <string>
 
+#include "platform/coords_for_tests.h"
 #include "platform/cp437.h"
 #include "platform/posix/terminal_emulator_for_tests.h"
 #include "platform/posix/terminal_vt.h"
 
 namespace pelorin::platform {
 namespace {
-
-Coord at(int x, int y) {
-    return Coord{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
-}
-Rect rect(int l, int t, int r, int b) {
-    return Rect{static_cast<std::int16_t>(l), static_cast<std::int16_t>(t),
-                static_cast<std::int16_t>(r), static_cast<std::int16_t>(b)};
-}
 
 class TerminalScreenTest : public ::testing::Test {
   protected:

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/coords_for_tests.h"
 #include "platform/cp437.h"
 #include "platform/posix/terminal_emulator_for_tests.h"
 
@@ -57,10 +58,6 @@ std::string move(Coord from, Coord to) {
     std::string out;
     move_cursor(out, from, to);
     return out;
-}
-
-Coord at(int x, int y) {
-    return Coord{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
 }
 
 TEST(VtCursorMove, PicksTheShortestForm) {

@@ -1,3 +1,6 @@
+// platform/windows/: the system console on Windows, this one file, with the
+// checklist of what only a real Windows console can show beside it.
+//
 // The Windows console: every ConsoleApi operation is the Windows function of
 // the same meaning, called directly. <windows.h> stays inside this file so
 // that its macros never reach the engine.
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "platform/console_api.h"
+#include "platform/system_console_internal.h"
 
 namespace pelorin::platform {
 namespace {
@@ -254,6 +258,14 @@ bool Win32Console::set_ctrl_handler(CtrlHandler handler, bool add) {
 }
 
 }  // namespace
+
+// The control handler's record; a trampoline still registered with Windows
+// is taken out first.
+void reset_system_console_state() {
+    if (ctrl_state.trampoline_registered) (void)SetConsoleCtrlHandler(ctrl_trampoline, FALSE);
+    ctrl_state.trampoline_registered = false;
+    ctrl_state.handler.store(nullptr);
+}
 
 std::unique_ptr<ConsoleApi> make_system_console() {
     // Redirected answers are read byte for byte, as on every other system:

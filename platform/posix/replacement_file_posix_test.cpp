@@ -1,0 +1,51 @@
+// What only POSIX systems have: permissions and the handlers a process had.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/replacement_file_fixture_for_tests.h"
+
+namespace pelorin::platform {
+namespace {
+
+mode_t mode_of(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::lstat(path.c_str(), &info), 0);
+    return info.st_mode;
+}
+
+TEST_F(ReplacementTest, PermissionsOfTheOldFileOrOfAPlainCreate) {
+    write("old");
+    ::chmod(name_.c_str(), 0604);
+    ASSERT_TRUE(finish_replacement(begin_with("new")));
+    EXPECT_EQ(mode_of(name_) & 07777, 0604u);
+
+    std::filesystem::remove(name_);
+    const mode_t mask = ::umask(027);
+    const bool finished = finish_replacement(begin_with("new"));
+    ::umask(mask);
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(mode_of(name_) & 07777, 0640u);
+}
+
+// (Whole-program runs end the program by signals with their default action.)
+TEST_F(ReplacementTest, AnEndingSignalRemovesTheTemporaryThenRunsTheHandlerThereWas) {
+    write("old");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGHUP, [](int) { ::_exit(42); });  // as the terminal's would end it
+        (void)begin_with("new");
+        ::raise(SIGHUP);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << status;
+    EXPECT_EQ(entries(), 1);
+    EXPECT_EQ(read(), "old");
+}
+
+}  // namespace
+}  // namespace pelorin::platform

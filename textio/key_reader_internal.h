@@ -1,0 +1,57 @@
+// The key reader's queue and state, its poll and its translation of one key
+// event, shared with its tests; callers use key_reader.h.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <optional>
+
+#include "textio/key_reader.h"
+
+namespace pelorin::textio {
+
+inline constexpr int KEY_QUEUE_SLOTS = 512;
+
+// A ring of key codes: empty when head == tail; a put that makes them meet
+// drops the oldest code, so at most KEY_QUEUE_SLOTS - 1 codes wait.
+struct KeyQueue {
+    std::array<int, KEY_QUEUE_SLOTS> slots{};
+    int head = 0;
+    int tail = 0;
+};
+
+// Process-wide state of the key reader, started afresh by reset_services().
+struct KeyReaderState {
+    KeyQueue queue;
+    // The decimal number typed on the keypad with Alt held, kept modulo 256
+    // (only its value modulo 256 is ever used, and any number of digits may
+    // come); alt_number_typed tells whether the number is not 0, which ends
+    // it with a character.
+    unsigned alt_number = 0;
+    bool alt_number_typed = false;
+    bool handler_installed = false;
+    // The removal of the control handler is on the at-exit list. That list
+    // cannot be taken back, so a restart of the reader does not clear this.
+    bool removal_registered = false;
+    // Close events the control handler has seen and no poll has queued yet.
+    // The handler runs on a thread of the platform's or in a signal handler,
+    // so it only touches this lock-free counter; the next poll turns each
+    // count into a KEY_CLOSE code on the program's own thread.
+    std::atomic<int> close_requests{0};
+};
+
+extern KeyReaderState key_reader_state;
+
+// Drains every pending console input event into the queue; the first call
+// also installs the console control handler.
+void key_poll_events();
+// Key code for one key event, or nothing.
+std::optional<int> translate_key(std::uint8_t ch, std::uint16_t scan_code,
+                                 std::uint16_t virtual_key, std::uint32_t control_state);
+
+// Part of reset_services(): empty queue, no Alt number, handler not yet
+// installed.
+void reset_key_reader();
+
+}  // namespace pelorin::textio

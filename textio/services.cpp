@@ -1,0 +1,21 @@
+#include "textio/services.h"
+
+#include "textio/answer_input_internal.h"
+#include "textio/channels.h"
+#include "textio/console_output_internal.h"
+#include "textio/key_reader_internal.h"
+#include "textio/number_text_internal.h"
+
+namespace pelorin::textio {
+
+void reset_services() {
+    (void)results_file_close(CONSOLE_CHANNEL);  // closes every file channel
+    clear_channel_table();
+    ConsoleDeviceOps = DeviceOps{};
+    reset_console_state();
+    reset_input_context();
+    reset_pattern_state();
+    reset_key_reader();
+}
+
+}  // namespace pelorin::textio

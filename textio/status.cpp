@@ -1,7 +1,0 @@
-#include "textio/status.h"
-
-namespace pelorin::textio {
-
-Status last_status = STATUS_OK;
-
-}  // namespace pelorin::textio
