@@ -39,16 +39,18 @@ for answer in y n; do
         (cd "$work/$answer" && "$root/build/release/pelorin" >/dev/null)
 done
 same_as_linux() {
-    linux=$(cd "$work" && "$root/build/release/pelorin-results" "$@" 2>"$work/linux.err"
-        echo "exit $?")
+    linux_code=0
+    windows_code=0
+    linux=$(cd "$work" && "$root/build/release/pelorin-results" "$@" 2>"$work/linux.err") ||
+        linux_code=$?
     windows=$(cd "$work" && sh "$root/tools/wine-run.sh" "$root/build/mingw/pelorin-results.exe" \
-        "$@" 2>"$work/windows.err"; echo "exit $?")
+        "$@" 2>"$work/windows.err") || windows_code=$?
     # Standard error is a text stream on Windows: its lines end in CR LF.
     linux_err=$(cat "$work/linux.err")
     windows_err=$(tr -d '\r' <"$work/windows.err")
-    if [ "$linux" != "$windows" ] || [ "$linux_err" != "$windows_err" ]; then
-        printf 'pelorin-results %s: the Windows build gives\n%s\n' "$*" "$windows"
-        cat "$work/windows.err"
+    if [ "$linux $linux_code $linux_err" != "$windows $windows_code $windows_err" ]; then
+        printf 'pelorin-results %s: the Windows build gives (exit %s)\n%s\n%s\n' "$*" \
+            "$windows_code" "$windows" "$windows_err"
         exit 1
     fi
 }
