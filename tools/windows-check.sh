@@ -55,7 +55,7 @@ same_as_linux() {
     fi
 }
 same_as_linux --version
-same_as_linux csv y/RESULTS.TXT n/RESULTS.TXT missing.txt
+same_as_linux csv y/RESULTS.TXT n/RESULTS.TXT missing.txt y
 same_as_linux summary y/RESULTS.TXT n/RESULTS.TXT
 same_as_linux show n/RESULTS.TXT
 echo "pelorin-results.exe: --version, csv, summary and show as on Linux"

@@ -1,13 +1,13 @@
 #include "app/results/command_line.h"
 
 #include <getopt.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -151,8 +151,10 @@ struct Loaded {
 // The first bytes of a file ("-": standard input): one more than a results
 // file can hold at most, so that no file is too large to be refused.
 Loaded load(const std::string& name) {
-    std::error_code ignored;
-    if (name != "-" && std::filesystem::is_directory(name, ignored)) return {{}, "Is a directory"};
+    // Windows cannot open a directory at all, and says only that access is denied.
+    struct stat info {};
+    if (name != "-" && ::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return {{}, "Is a directory"};
     std::FILE* f = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
     if (f == nullptr) return {{}, std::strerror(errno)};
     Loaded out{std::string(typetest::RESULTS_SIZE_LIMIT + 1, '\0'), {}};
