@@ -152,17 +152,18 @@ std::string csv_row(const ReadFile& file) {
 }
 
 std::string summarise(std::span<const ReadFile> files, const ChartStyle& style) {
-    if (files.empty()) return "No results file was read.\n";
     const auto width = static_cast<std::size_t>(std::max(style.width, NARROWEST_CHART));
+    if (files.empty()) return wrap("No results file was read.", width);
     const Tally t = tally(files);
-    std::string out = plural(files.size(), "results file.", "results files.") + "\n\n";
-    out += "Top type, and in how many files:\n" + draw_chart(top_count_rows(t), style);
+    std::string out = wrap(plural(files.size(), "results file.", "results files."), width) + '\n';
+    out += wrap("Top type, and in how many files:", width) + draw_chart(top_count_rows(t), style);
     if (t.ties > 0)
         out += wrap(plural(t.ties, "file has a tie at the top and counts",
                            "files have a tie at the top and count") +
                         " once for each tied type.",
                     width);
-    out += "\nMean score of each type:\n" + draw_chart(mean_rows(files), style) + '\n';
+    out +=
+        '\n' + wrap("Mean score of each type:", width) + draw_chart(mean_rows(files), style) + '\n';
     std::string expected = "The expected type was the top type in " +
                            std::to_string(t.expected_on_top) + " of " +
                            plural(files.size(), "file.", "files.");
