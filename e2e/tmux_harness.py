@@ -56,6 +56,19 @@ class Terminal:
         if text:
             self.tmux("send-keys", "-t", "t", "-l", text)
 
+    def paste(self, text):
+        """Text arriving at once, as a terminal sends a paste."""
+        self.tmux("set-buffer", "-b", "paste", "--", text)
+        self.tmux("paste-buffer", "-d", "-b", "paste", "-t", "t")
+
+    def resize(self, cols, rows):
+        """The user makes the window cols x rows."""
+        self.tmux("resize-window", "-t", "t", "-x", str(cols), "-y", str(rows))
+        self.cols, self.rows = cols, rows
+        self.wait(lambda: self.tmux("display-message", "-p", "-t", "t",
+                                    "#{pane_width} #{pane_height}").split() ==
+                  [str(cols), str(rows)], what="the new size")
+
     # ---- output ------------------------------------------------------------
     def screen(self):
         """The visible rows, trailing blanks removed."""

@@ -87,6 +87,23 @@ class WineConsole(unittest.TestCase):
         with open(os.path.join(self.dir, "RESULTS.TXT"), "rb") as f:
             self.assertEqual(f.read(), results)
 
+    def test_long_paste_arrives_whole(self):
+        t = self.term
+        self.answer("ok")
+        t.wait_for_text("If you already know your socionic type,")
+        pasted = "".join("abcdefghijklmnopqrstuvwxyz"[i % 26] + "0123456789"[i % 10]
+                         for i in range(450))
+        t.paste(pasted)
+        t.wait(lambda: pasted[-20:] in "".join(t.screen()), timeout=20, what="the paste")
+        t.keys("Enter")
+        lines = ["ok", pasted, "80"] + ["y"] * 54 + ["ok"]
+        for text in lines[2:]:
+            self.answer(text)
+        t.wait(t.dead, timeout=20, what="the program to end")
+        _, results, _ = model(("\n".join(lines) + "\n").encode(), BANK)
+        with open(os.path.join(self.dir, "RESULTS.TXT"), "rb") as f:
+            self.assertEqual(f.read(), results)
+
     def test_refused_consent_ends_at_once(self):
         self.answer("no")
         self.term.wait(self.term.dead, timeout=20, what="the program to end")

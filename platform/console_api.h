@@ -1,9 +1,10 @@
 // platform/: the bottom layer, the console as the text services see it.
 // console_api (this header) is its front door: the console functions, the
 // process's console and the platform's one reset. memory_console is the
-// in-memory console every engine, key-reader and editor test runs on; cp437
-// and us_keyboard are the code page and the keyboard layout the consoles
-// share. The real console of the system is chosen by CMake: posix/ (a
+// in-memory console every engine, key-reader and editor test runs on;
+// code_page and us_keyboard are the code pages and the keyboard layout the
+// consoles share, scroll_cells the rectangle scroll of those that keep their
+// cells themselves. The real console of the system is chosen by CMake: posix/ (a
 // POSIX terminal) or windows/ (the Windows console); each also defines
 // system_console_internal.h's reset. Beside the console: replacement_file
 // (a file that replaces another only once complete: RESULTS.TXT) and
@@ -20,6 +21,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace pelorin::platform {
 
@@ -175,6 +178,16 @@ class ConsoleApi {
     // Beep (waits until the sound has ended) and Sleep.
     virtual void beep(std::uint32_t frequency_hz, std::uint32_t duration_ms) = 0;
     virtual void sleep(std::uint32_t ms) = 0;
+
+    // The characters of a line typed at the console, as the user's own files
+    // hold text read there: the console's code page as it is on the Windows
+    // console; on a terminal, its encoding (UTF-8, as a rule).
+    virtual std::string text_for_files(std::string_view typed) { return std::string(typed); }
+
+    // Whether the screen buffer is the visible window itself, as on a
+    // terminal: the user changes the size of both at once, at any moment,
+    // and the console keeps what it shows in step itself.
+    virtual bool buffer_is_window() const { return false; }
 
     // A console may hold back what it has drawn until the program next waits
     // (for a key, a sleep, a beep, or bytes of redirected input) or ends;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/scroll_cells.h"
 #include "platform/us_keyboard.h"
 
 namespace pelorin::platform {
@@ -28,6 +29,20 @@ std::string MemoryConsole::window_row(int r) const {
 
 CharCell MemoryConsole::cell(int x, int y) const {
     return inside(x, y) ? at(x, y) : CharCell{};
+}
+
+void MemoryConsole::resize(int columns, int rows) {
+    std::vector<CharCell> cells(static_cast<std::size_t>(columns * rows));
+    for (int y = 0; y < std::min(rows, rows_); ++y)
+        for (int x = 0; x < std::min(columns, columns_); ++x)
+            cells[static_cast<std::size_t>(y * columns + x)] = at(x, y);
+    columns_ = columns;
+    rows_ = rows;
+    cells_ = std::move(cells);
+    window_ =
+        Rect{0, 0, static_cast<std::int16_t>(columns - 1), static_cast<std::int16_t>(rows - 1)};
+    cursor_ = Coord{std::min<std::int16_t>(cursor_.x, static_cast<std::int16_t>(columns - 1)),
+                    std::min<std::int16_t>(cursor_.y, static_cast<std::int16_t>(rows - 1))};
 }
 
 void MemoryConsole::put_text(int x, int y, const std::string& text) {
@@ -91,31 +106,7 @@ bool MemoryConsole::write_cells(Handle h, const CharCell* cells, int count, Coor
 }
 
 bool MemoryConsole::scroll(Handle h, Rect source, Coord dest, CharCell fill) {
-    if (!is_output(h)) return false;
-    const int left = std::max<int>(source.left, 0);
-    const int top = std::max<int>(source.top, 0);
-    const int right = std::min<int>(source.right, columns_ - 1);
-    const int bottom = std::min<int>(source.bottom, rows_ - 1);
-    if (left > right || top > bottom) return false;
-    // Snapshot the source, fill it, then lay the snapshot down at the
-    // destination: the source cells the destination does not cover end up
-    // filled, as the real call does.
-    std::vector<CharCell> saved;
-    for (int y = top; y <= bottom; ++y)
-        for (int x = left; x <= right; ++x)
-            saved.push_back(at(x, y));
-    for (int y = top; y <= bottom; ++y)
-        for (int x = left; x <= right; ++x)
-            at(x, y) = fill;
-    const int dx = dest.x + (left - source.left);
-    const int dy = dest.y + (top - source.top);
-    std::size_t i = 0;
-    for (int y = 0; y <= bottom - top; ++y) {
-        for (int x = 0; x <= right - left; ++x, ++i) {
-            if (inside(dx + x, dy + y)) at(dx + x, dy + y) = saved[i];
-        }
-    }
-    return true;
+    return is_output(h) && scroll_cells(cells_, columns_, rows_, source, dest, fill);
 }
 
 bool MemoryConsole::fill_attribute(Handle h, std::uint16_t attributes, int count, Coord at_pos) {

@@ -58,6 +58,10 @@ class MemoryConsole final : public ConsoleApi {
     void set_cursor_visible(bool v) { cursor_info_.visible = v; }
     // Resizes the visible window (the user dragging the window edge).
     void set_window_rect(Rect w) { window_ = w; }
+    // A console whose buffer is its window, as a terminal: resize() then
+    // changes both, keeping the cells that still fit.
+    void set_buffer_is_window(bool same) { buffer_is_window_ = same; }
+    void resize(int columns, int rows);
     // Writes characters straight into the buffer (no cursor move).
     void put_text(int x, int y, const std::string& text);
     // write_file accepts at most this many bytes per call (0: no limit).
@@ -104,6 +108,7 @@ class MemoryConsole final : public ConsoleApi {
     bool set_ctrl_handler(CtrlHandler handler, bool add) override;
     void beep(std::uint32_t frequency_hz, std::uint32_t duration_ms) override;
     void sleep(std::uint32_t ms) override;
+    bool buffer_is_window() const override { return buffer_is_window_; }
     void flush() override { ++flushes_; }
     int flushes() const { return flushes_; }
 
@@ -126,6 +131,7 @@ class MemoryConsole final : public ConsoleApi {
     CursorInfo cursor_info_;
     std::uint16_t attribute_ = 7;
     std::uint32_t input_mode_ = 0x01F7;  // the Windows default input mode
+    bool buffer_is_window_ = false;
     bool output_redirected_ = false;
     bool input_redirected_ = false;
     std::string output_;

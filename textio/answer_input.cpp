@@ -139,7 +139,13 @@ void begin_console_line() {
         text_clear(in.line);
         return;
     }
-    in.line = std::move(*line);
+    // The line as files keep what is typed at this console: on a terminal,
+    // in its encoding, so RESULTS.TXT shows what the user typed.
+    try {
+        in.line = platform::console().text_for_files(*line);
+    } catch (const std::bad_alloc&) {
+        text_clear(in.line);
+    }
 }
 
 void begin_stream_line() {

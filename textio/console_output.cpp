@@ -87,16 +87,22 @@ void write_redirected(const std::uint8_t* bytes, std::size_t length) {
     }
 }
 
+// The ConsoleWindow from a successful query. A console whose buffer is its
+// window changes size at any moment: its view is the whole window as it is.
+void take_window(const platform::ScreenBufferInfo& info) {
+    console_state.window = platform::Rect{0, info.window.top, info.size.x - 1, info.window.bottom};
+    if (api().buffer_is_window()) console_state.view = ConsoleView{0, console_state.window.height() - 1};
+}
+
 // --- building the context ---------------------------------------------
 
-void read_console_at_start(WriteContext& ctx) {
-    platform::ScreenBufferInfo info;
-    if (api().screen_buffer_info(ctx.output, info)) {
-        ctx.cursor_x = info.cursor.x;
-        ctx.cursor_y = info.cursor.y;
-        ctx.buffer_columns = info.size.x;
-        ctx.buffer_rows = info.size.y;
-        ctx.attribute = info.attributes;
+void read_console_at_start(WriteContext& ctx, const platform::ScreenBufferInfo* info) {
+    if (info != nullptr) {
+        ctx.cursor_x = info->cursor.x;
+        ctx.cursor_y = info->cursor.y;
+        ctx.buffer_columns = info->size.x;
+        ctx.buffer_rows = info->size.y;
+        ctx.attribute = info->attributes;
     } else {
         ctx.cursor_x = ctx.border.left;
         ctx.cursor_y = ctx.border.top;
@@ -323,14 +329,16 @@ platform::Handle console_handles(platform::StdHandle which) {
 void console_refresh_window() {
     platform::ScreenBufferInfo info;
     if (api().screen_buffer_info(output_handle(), info)) {
-        console_state.window =
-            platform::Rect{0, info.window.top, info.size.x - 1, info.window.bottom};
+        take_window(info);
     } else {
         console_state.window = platform::Rect{};
     }
 }
 
 void console_get_size(int* width, int* height) {
+    // A window that is the buffer may change size at any moment: it is read
+    // afresh.
+    if (api().buffer_is_window()) console_refresh_window();
     const bool redirected = output_redirected();
     if (width != nullptr) *width = redirected ? 80 : console_state.window.width();
     if (height != nullptr) *height = redirected ? 25 : console_state.window.height();
@@ -379,14 +387,19 @@ int console_view_bottom() {
 
 WriteContext console_write_context() {
     WriteContext ctx;
+    ctx.output = output_handle();
+    // The console is read before the border is made: a window that is the
+    // buffer may have changed since the last write.
+    platform::ScreenBufferInfo info;
+    const bool known = api().screen_buffer_info(ctx.output, info);
+    if (known && api().buffer_is_window()) take_window(info);
     const int view_top = console_view_top();
     const int view_bottom = console_view_bottom();
     const platform::Rect& w = console_state.window;
     ctx.border = platform::Rect{w.left, w.top + view_top - 1, w.right, w.top + view_bottom - 1};
     ctx.window = w;
-    ctx.output = output_handle();
     ctx.view_set = ctx.border.top != ctx.window.top || ctx.border.bottom != ctx.window.bottom;
-    read_console_at_start(ctx);
+    read_console_at_start(ctx, known ? &info : nullptr);
     return ctx;
 }
 

@@ -12,7 +12,10 @@ namespace pelorin::textio {
 
 // The rows in which text is placed and which scroll, stored 0-based (-1
 // while unset). Fixed at first use and never changed afterwards, so output
-// keeps to the height the window had then even if the user resizes it.
+// keeps to the height the window had then even if the user resizes it;
+// but on a console whose screen buffer is its window (a terminal) there are
+// no rows outside the window to keep to: the view is the whole window as it
+// is at each write.
 struct ConsoleView {
     int top = -1;
     int bottom = -1;

@@ -381,6 +381,26 @@ TEST_F(ConsoleOutput, AWindowMadeTallerKeepsOutputToTheFirstRows) {
               STATUS_BAD_CALL);  // the view stays 3 rows
 }
 
+TEST_F(ConsoleOutput, AWindowThatIsTheBufferIsFollowedAtEveryWrite) {
+    install(8, 4).set_buffer_is_window(true);
+    write("a\r\nb\r\nc\r\n");
+    con().resize(8, 3);  // shorter: the cursor's row is now the bottom one
+    write("d\r\n");
+    EXPECT_EQ(screen(), (Rows{"b       ", "d       ", "        "}));
+    EXPECT_EQ(con().cursor(), at(0, 2));
+    con().resize(12, 5);  // wider and taller: both are used
+    write("0123456789\r\ne\r\nf");
+    EXPECT_EQ(screen(), (Rows{"b           ", "d           ", "0123456789  ", "e           ",
+                              "f           "}));
+    EXPECT_EQ(con().cursor(), at(1, 4));
+    int width = 0;
+    int height = 0;
+    console_get_size(&width, &height);
+    EXPECT_EQ(width, 12);
+    EXPECT_EQ(height, 5);
+    EXPECT_EQ(console_locate(5, 12, CursorVisibility::keep, nullptr), STATUS_OK);
+}
+
 // Another program left the cursor further below the view than one row.
 TEST_F(ConsoleOutput, ScrollingByTheWholeViewBlanksItsRows) {
     install(8, 6, 2);

@@ -182,11 +182,18 @@ std::optional<int> character_or_none(std::uint8_t ch) {
 
 // ---- the queue ------------------------------------------------------------
 
+bool queue_full() {
+    const KeyQueue& q = key_reader_state.queue;
+    return (q.tail + 1) % KEY_QUEUE_SLOTS == q.head;
+}
+
+// Only called with room in the queue: a key event queues at most one code,
+// and events are taken from the console only while there is room for it.
 void put_key(int code) {
+    if (queue_full()) return;
     KeyQueue& q = key_reader_state.queue;
     q.slots[static_cast<std::size_t>(q.tail)] = code;
     q.tail = (q.tail + 1) % KEY_QUEUE_SLOTS;
-    if (q.tail == q.head) q.head = (q.head + 1) % KEY_QUEUE_SLOTS;
 }
 
 void drop_alt_number() {
@@ -241,10 +248,13 @@ void install_ctrl_handler() {
     (void)platform::console().set_ctrl_handler(&on_console_ctrl, true);
 }
 
+// As many close events as there is room for; the rest wait for the next poll.
 void queue_close_requests() {
-    int n = key_reader_state.close_requests.exchange(0, std::memory_order_acquire);
-    for (; n > 0; --n)
+    std::atomic<int>& requests = key_reader_state.close_requests;
+    while (!queue_full() && requests.load(std::memory_order_acquire) > 0) {
+        requests.fetch_sub(1, std::memory_order_acq_rel);
         put_key(KEY_CLOSE);
+    }
 }
 
 // ---- key events -------------------------------------------------------------
@@ -303,7 +313,8 @@ void key_poll_events() {
     queue_close_requests();
     platform::ConsoleApi& api = platform::console();
     const platform::Handle input = console_handles(platform::StdHandle::input);
-    for (;;) {
+    // A full queue leaves the events in the console's input buffer.
+    while (!queue_full()) {
         platform::InputEvent event;
         std::uint32_t count = 0;
         if (!api.peek_input(input, event, count) || count == 0) return;

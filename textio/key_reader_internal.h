@@ -13,8 +13,9 @@ namespace pelorin::textio {
 
 inline constexpr int KEY_QUEUE_SLOTS = 512;
 
-// A ring of key codes: empty when head == tail; a put that makes them meet
-// drops the oldest code, so at most KEY_QUEUE_SLOTS - 1 codes wait.
+// A ring of key codes: empty when head == tail, full when KEY_QUEUE_SLOTS - 1
+// codes wait. Nothing is ever dropped: keys the queue cannot take stay in
+// the console's own input buffer until there is room.
 struct KeyQueue {
     std::array<int, KEY_QUEUE_SLOTS> slots{};
     int head = 0;
@@ -43,8 +44,8 @@ struct KeyReaderState {
 
 extern KeyReaderState key_reader_state;
 
-// Drains every pending console input event into the queue; the first call
-// also installs the console control handler.
+// Drains the pending console input events into the queue while it has room;
+// the first call also installs the console control handler.
 void key_poll_events();
 // Key code for one key event, or nothing.
 std::optional<int> translate_key(std::uint8_t ch, std::uint16_t scan_code,

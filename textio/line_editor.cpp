@@ -56,10 +56,11 @@ int wait_for_key() {
 
 class Editor {
   public:
-    Editor(Text& line, int cols, int rows) : line_(line), cols_(cols), rows_(rows) {}
+    explicit Editor(Text& line) : line_(line) {}
 
     // Acts on one key; false when it ended the line.
     bool handle(int code) {
+        read_size();
         const CursorPos cursor = read_cursor();
         if (code == 13 || code == 10) return false;
         if (code == KEY_BACKSPACE) return backspace(cursor), true;
@@ -72,21 +73,39 @@ class Editor {
     }
 
     void finish() {
-        move_cursor_by(read_cursor(), static_cast<long>(line_.size() - pos_), cols_, rows_);
+        read_size();
+        (void)step(read_cursor(), static_cast<long>(line_.size() - pos_));
     }
 
   private:
+    // The console's size is read with the cursor before every key: the user
+    // may have changed it since the last one.
+    void read_size() { console_get_size(&cols_, &rows_); }
+
+    // Moves the cursor n characters along the line, as far as the view
+    // goes: the part of a line longer than the window that has scrolled off
+    // the top is not aimed at, the move stops in the first cell; nor is a
+    // part below the last cell. Returns the n moved, by which pos_ goes.
+    long step(CursorPos from, long n) const {
+        const long here = static_cast<long>(from.row - 1) * cols_ + (from.column - 1);
+        const long below = static_cast<long>(rows_) * cols_;  // column 1 just below the view
+        if (here + n < 0) n = -here;
+        if (here + n > below) n = below - 1 - here;
+        move_cursor_by(from, n, cols_, rows_);
+        return n;
+    }
+
     void move(CursorPos cursor, int code) {
         if (code == KEY_DELETE) return delete_at(cursor);
-        const std::optional<long> n = cursor_step(code);
+        const std::optional<long> n = cursor_step(code, cursor);
         if (!n) return;
-        move_cursor_by(cursor, *n, cols_, rows_);
-        pos_ = static_cast<std::size_t>(static_cast<long>(pos_) + *n);
+        pos_ = static_cast<std::size_t>(static_cast<long>(pos_) + step(cursor, *n));
     }
 
     // How far a cursor key moves pos_; nothing for any other key, and for
-    // a move that would leave the line (Home and End always place).
-    std::optional<long> cursor_step(int code) const {
+    // a move that would leave the line (Home and End always place), or go
+    // up or down to a row outside the view.
+    std::optional<long> cursor_step(int code, CursorPos cursor) const {
         const auto len = static_cast<long>(line_.size());
         const auto pos = static_cast<long>(pos_);
         const auto allowed = [](bool ok, long n) {
@@ -102,27 +121,28 @@ class Editor {
             case KEY_RIGHT:
                 return allowed(pos < len, 1);
             case KEY_UP:
-                return allowed(pos >= cols_, -cols_);
+                return allowed(pos >= cols_ && cursor.row > 1, -cols_);
             case KEY_DOWN:
-                return allowed(pos + cols_ <= len, cols_);
+                return allowed(pos + cols_ <= len && cursor.row < rows_, cols_);
             default:
                 return std::nullopt;
         }
     }
 
+    // The character before the cursor goes; when it has scrolled off the
+    // top, the cursor stays in the first cell, which shows the same
+    // character as before.
     void backspace(CursorPos cursor) {
         if (pos_ == 0) return;
-        const CursorPos target = advance_position(cursor, -1, cols_);
-        move_cursor_by(cursor, -1, cols_, rows_);
+        const long moved = step(cursor, -1);
         --pos_;
-        remove(1, target);
+        remove(1, advance_position(cursor, moved, cols_));
     }
 
     void erase_all(CursorPos cursor) {
-        const CursorPos target = advance_position(cursor, -static_cast<long>(pos_), cols_);
-        move_cursor_by(cursor, -static_cast<long>(pos_), cols_, rows_);
+        const long moved = step(cursor, -static_cast<long>(pos_));
         pos_ = 0;
-        remove(line_.size(), target);
+        remove(line_.size(), advance_position(cursor, moved, cols_));
     }
 
     void delete_at(CursorPos cursor) {
@@ -154,15 +174,18 @@ class Editor {
         hide_cursor();
         write_text(line_, pos_);
         const CursorPos after = read_cursor();
+        long moved = 0;
         if (k == n) {
-            move_cursor_by(old, n, cols_, rows_);
+            moved = step(old, n) - n;
         } else if (past_last_row(advance_position(old, k, cols_))) {
             // The view scrolled under the text: step back from where it ended.
-            move_cursor_by(after, n - k, cols_, rows_);
+            moved = step(after, n - k) - (n - k);
         } else {
-            move_cursor_by(old, n, cols_, rows_);
+            moved = step(old, n) - n;
         }
-        pos_ += chars.size();
+        // A move stopped at the top of the view leaves the edit position on
+        // the character the cursor shows.
+        pos_ = static_cast<std::size_t>(static_cast<long>(pos_) + n + moved);
     }
 
     bool past_last_row(CursorPos end) const {
@@ -171,8 +194,8 @@ class Editor {
 
     Text& line_;
     std::size_t pos_ = 0;
-    int cols_;
-    int rows_;
+    int cols_ = 80;
+    int rows_ = 25;
 };
 
 }  // namespace
@@ -207,14 +230,11 @@ std::optional<Text> read_console_line() {
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
-    int cols = 0;
-    int rows = 0;
-    console_get_size(&cols, &rows);
     LocateResult before;
     (void)console_locate(0, 0, CursorVisibility::keep, &before);
     hide_cursor();
     show_cursor();
-    Editor editor(line, cols, rows);
+    Editor editor(line);
     while (editor.handle(wait_for_key()))
         show_cursor();
     show_cursor();

@@ -254,6 +254,40 @@ TEST_F(LineEditor, WaitsForKeysIn25MsSteps) {
         EXPECT_EQ(ms, 25u);
 }
 
+TEST_F(LineEditor, SizeIsReadBeforeEveryKey) {
+    install(20, 4).set_buffer_is_window(true);
+    type(std::string(15, 'a'));
+    con().on_sleep = [this](platform::MemoryConsole& c) {
+        if (c.pending_events() > 0 || observed_) return;
+        observed_ = true;
+        c.resize(10, 4);  // narrower while the line is typed
+        c.set_cursor(at(5, 1));
+        press(UP);  // one row of the new width up: pos 15 -> 5
+        type("X");
+        press(ENTER);
+    };
+    EXPECT_EQ(read_line(), std::string(5, 'a') + "X" + std::string(10, 'a'));
+}
+
+TEST_F(LineEditor, LineLongerThanTheWindowStopsAtItsTopRow) {
+    install(10, 3);
+    std::string line;
+    for (int i = 0; i < 45; ++i)
+        line += static_cast<char>('A' + i % 26);
+    type(line);  // the first 20 characters scroll off the top
+    press(HOME);
+    type("x");  // at the character the first cell shows
+    press(UP);  // no row above in the view: nothing
+    press(BACKSPACE);
+    press(BACKSPACE);  // the character before scrolled off: it goes, the cursor stays
+    type("y");
+    press(ENTER);
+    std::string want = line;
+    want[19] = 'y';
+    EXPECT_EQ(read_line(), want);
+    EXPECT_EQ(row(1), want.substr(19, 10));
+}
+
 TEST(CursorArithmetic, AdvancePositionWrapsBothWays) {
     EXPECT_EQ(advance_position({1, 1}, 5, 80), (CursorPos{6, 1}));
     EXPECT_EQ(advance_position({80, 1}, 1, 80), (CursorPos{1, 2}));

@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "platform/posix/removal_on_signal.h"
+#include "platform/posix/terminal_signals.h"
 #include "platform/replacement_file_internal.h"
 
 namespace pelorin::platform::replacement_steps {

@@ -1,11 +1,9 @@
 #include "platform/posix/terminal_console.h"
 
-#include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -14,6 +12,7 @@
 
 #include "platform/posix/terminal_modes.h"
 #include "platform/posix/terminal_signals.h"
+#include "platform/posix/terminal_vt.h"
 #include "platform/us_keyboard.h"
 
 namespace pelorin::platform {
@@ -32,29 +31,72 @@ TerminalOptions TerminalOptions::from_environment() {
     TerminalOptions options;
     const char* term = std::getenv("TERM");
     options.term = term != nullptr ? term : "";
-    options.utf8 = locale_is_utf8();
+    read_locale(options, std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
     return options;
 }
 
-bool locale_is_utf8() {
+namespace {
+
+// Languages written in Cyrillic, whose console code page is 866.
+constexpr std::string_view cyrillic_languages[] = {"ru", "uk", "be", "bg", "mk",
+                                                   "kk", "ky", "tg", "tt", "mn"};
+
+std::string lower_letters_and_digits(std::string_view s) {
+    std::string kept;
+    for (const char c : s) {
+        if (c >= 'A' && c <= 'Z') kept += static_cast<char>(c - 'A' + 'a');
+        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) kept += c;
+    }
+    return kept;
+}
+
+// The encoding of an installed locale that names none ("en_US").
+bool installed_locale_is_utf8(const std::string& name) {
     // A locale object of its own, so the program's locale stays "C".
-    const locale_t users = ::newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
-    if (users == static_cast<locale_t>(nullptr)) return false;
-    const char* codeset = ::nl_langinfo_l(CODESET, users);
-    const bool utf8 = codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
-    ::freelocale(users);
+    const locale_t named = ::newlocale(LC_CTYPE_MASK, name.c_str(), static_cast<locale_t>(nullptr));
+    if (named == static_cast<locale_t>(nullptr)) return false;
+    const char* codeset = ::nl_langinfo_l(CODESET, named);
+    const bool utf8 = codeset != nullptr && lower_letters_and_digits(codeset) == "utf8";
+    ::freelocale(named);
     return utf8;
+}
+
+}  // namespace
+
+void read_locale(TerminalOptions& options, const char* lc_all, const char* lc_ctype,
+                 const char* lang) {
+    std::string name = "C";
+    for (const char* set : {lc_all, lc_ctype, lang}) {
+        if (set != nullptr && *set != '\0') {
+            name = set;
+            break;
+        }
+    }
+    // language[_territory][.codeset][@modifier]
+    const std::size_t at = name.find('@');
+    const std::string_view without_modifier = std::string_view(name).substr(0, at);
+    const std::size_t dot = without_modifier.find('.');
+    if (dot != std::string_view::npos) {
+        options.utf8 = lower_letters_and_digits(without_modifier.substr(dot + 1)) == "utf8";
+    } else {
+        options.utf8 = installed_locale_is_utf8(name);
+    }
+    const std::string_view language =
+        without_modifier.substr(0, without_modifier.find_first_of("_."));
+    const bool latin_script = at != std::string::npos && name.substr(at) == "@latin";
+    options.code_page = CodePage::cp437;
+    for (const std::string_view cyrillic : cyrillic_languages)
+        if (language == cyrillic && !latin_script) options.code_page = CodePage::cp866;
 }
 
 TerminalConsole::TerminalConsole(const TerminalSys& sys, TerminalOptions options)
     : sys_(sys),
       options_(std::move(options)),
-      keyboard_(options_.utf8 ? InputEncoding::utf8 : InputEncoding::latin1) {}
+      output_(sys_, options_, shared_),
+      input_(sys_, options_, shared_) {}
 
 TerminalConsole::~TerminalConsole() {
     if (console_at_exit == this) console_at_exit = nullptr;
-    release_signals();
-    if (tty_opened_) sys_.close(tty_fd_);
 }
 
 // --- what the terminal is ------------------------------------------------------
@@ -63,199 +105,89 @@ bool TerminalConsole::is_console() {
     if (kind_ == Kind::unknown) {
         termios mode{};
         const bool tty = sys_.tcgetattr(options_.output_fd, &mode) == 0;
-        // A terminal without a name, or one that says it is "dumb", may
-        // show escape sequences as text.
-        const bool takes_sequences = !options_.term.empty() && options_.term != "dumb";
-        kind_ = tty && takes_sequences ? Kind::console : Kind::stream;
-        screen_.set_utf8(options_.utf8);
-        if (kind_ == Kind::console) terminal_signal_state.cursor_fd = options_.output_fd;
+        kind_ = tty && options_.takes_sequences() ? Kind::console : Kind::stream;
+        if (kind_ == Kind::console) output_.become_console();
     }
     return kind_ == Kind::console;
 }
 
 bool TerminalConsole::ready() {
     if (!is_console()) return false;
-    if (!geometry_known_) learn_geometry();
-    // What follows may draw: it is held until the next wait.
-    hold_signals();
+    if (!geometry_known_) learn_geometry(Change::first_use);
+    output_.hold();
     return true;
 }
 
 bool TerminalConsole::drawable(Handle h, Coord at) {
-    return h == output_handle && ready() && screen_.inside(at);
+    return h == output_handle && ready() && output_.screen().inside(at);
 }
 
-void TerminalConsole::learn_geometry() {
-    if (!resize_watched_) {
-        resize_watched_ = true;
-        sys_.watch_resize();
-    }
+void TerminalConsole::learn_geometry(Change change) {
+    watch_terminal_signals(sys_);
     // What is held was drawn for the terminal as it was; it goes first.
-    if (geometry_known_) send(true);
+    if (change != Change::first_use) output_.send(true);
     winsize size{};
-    int cols = 80;
-    int rows = 24;  // a VT100's screen, for a terminal that tells no size
+    shared_.cols = 80;
+    shared_.rows = 24;  // a VT100's screen, for a terminal that tells no size
     if (sys_.get_window_size(options_.output_fd, &size) == 0 && size.ws_col > 0 &&
         size.ws_row > 0) {
-        cols = std::min<int>(size.ws_col, 0x7FFF);
-        rows = std::min<int>(size.ws_row, 0x7FFF);
+        shared_.cols = std::min<int>(size.ws_col, 0x7FFF);
+        shared_.rows = std::min<int>(size.ws_row, 0x7FFF);
     }
-    screen_.reset(cols, rows);
     geometry_known_ = true;
-    Coord at;
-    if (!reply_missed_ && ask_cursor_position(at)) {
-        screen_.set_terminal_cursor(at);
-    } else {
-        screen_.set_cursor(Coord{0, static_cast<std::int16_t>(rows - 1)});
+    (void)input_.ask_cursor_position();
+    switch (change) {
+        case Change::first_use:
+            output_.start_screen();
+            break;
+        case Change::resized:
+            output_.resize_screen();
+            break;
+        case Change::continued:
+            output_.continue_screen();
+            break;
     }
+    output_.hold();
 }
 
-// The device to ask for the cursor: standard input when it is the same
-// terminal as standard output, else the process's terminal when standard
-// output is that one, so that it works with standard input redirected. -1
-// when there is none.
-int TerminalConsole::query_fd() {
-    if (tty_looked_up_) return tty_fd_;
-    tty_looked_up_ = true;
-    termios mode{};
-    if (sys_.tcgetattr(options_.input_fd, &mode) == 0 &&
-        same_terminal(sys_, options_.input_fd, options_.output_fd)) {
-        tty_fd_ = options_.input_fd;
-    } else if (is_controlling_terminal(sys_, options_.output_fd)) {
-        tty_fd_ = sys_.open(options_.tty_path.c_str(), O_RDWR | O_NOCTTY);
-        tty_opened_ = tty_fd_ >= 0;
+// The terminal may have changed since the last look, and the program must
+// follow before it handles a key or draws: after a stop the terminal had the
+// user's mode and the shell may have written on it, so the keyboard mode is
+// taken again and the cursor learnt afresh; after a window size change the
+// size and the cursor are learnt afresh.
+void TerminalConsole::look_at_terminal() {
+    const bool continued = take_continued();
+    if (continued) input_.take_keyboard_again();
+    const bool resized = take_window_resized();
+    if (kind_ != Kind::console || !geometry_known_) return;
+    if (continued) {
+        learn_geometry(Change::continued);
+    } else if (resized) {
+        learn_geometry(Change::resized);
     }
-    return tty_fd_;
-}
-
-bool TerminalConsole::ask_cursor_position(Coord& at) {
-    reply_missed_ = true;  // until the answer is in
-    const int fd = query_fd();
-    termios saved{};
-    if (fd < 0 || sys_.tcgetattr(fd, &saved) != 0) return false;
-    // The answer comes as input: without canonical mode it is readable at
-    // once, without echo it does not show on the screen.
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    quiet.c_cc[VMIN] = 0;
-    quiet.c_cc[VTIME] = 0;
-    watch_terminal_signals(sys_);
-    if (!change_terminal_mode(sys_, fd, quiet)) return false;
-    std::string request;
-    vt::request_cursor_position(request);
-    const bool asked = write_all(sys_, fd, request.data(), request.size()) == request.size();
-    const bool answered = asked && wait_for_report(fd);
-    put_back_mode(fd, saved);
-    if (!answered) {
-        late_reply_expected_ = asked;
-        return false;
-    }
-    reply_missed_ = false;
-    at.x = static_cast<std::int16_t>(std::clamp(scanner_.column() - 1, 0, screen_.cols() - 1));
-    at.y = static_cast<std::int16_t>(std::clamp(scanner_.row() - 1, 0, screen_.rows() - 1));
-    return true;
-}
-
-// After the question: the keyboard's mode if keys are read from this
-// terminal, else the user's own.
-void TerminalConsole::put_back_mode(int fd, const termios& saved) {
-    if (keyboard_started_ && fd == options_.input_fd) {
-        (void)change_terminal_mode(sys_, fd, saved);
-    } else {
-        restore_terminal_mode(sys_, fd);
-    }
-}
-
-bool TerminalConsole::wait_for_report(int fd) {
-    const std::int64_t deadline = sys_.now_ms() + reply_wait_ms;
-    char buffer[64];
-    for (;;) {
-        const std::int64_t left = deadline - sys_.now_ms();
-        if (left <= 0) return false;
-        pollfd wanted{fd, POLLIN, 0};
-        const int ready = sys_.poll(&wanted, 1, static_cast<int>(left));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0) return false;
-        if (ready == 0) continue;
-        const ssize_t n = read_some(sys_, fd, buffer, sizeof buffer);
-        if (n <= 0) return false;
-        for (ssize_t i = 0; i < n; ++i) {
-            if (scanner_.feed(static_cast<std::uint8_t>(buffer[i]), input_)) {
-                input_.append(buffer + i + 1, static_cast<std::size_t>(n - i - 1));
-                return true;
-            }
-        }
-    }
-}
-
-// --- output -----------------------------------------------------------------
-
-// The terminal's cursor and visibility become the program's. A signal
-// handler learns whether the cursor is hidden, to show it before the end.
-void TerminalConsole::settle() {
-    screen_.settle();
-    terminal_signal_state.cursor_hidden = screen_.cursor_visible() ? 0 : 1;
-}
-
-void TerminalConsole::send(bool settle_first) {
-    if (settle_first) settle();
-    const std::string bytes = screen_.take_output();
-    if (!bytes.empty() && write_out(bytes.data(), bytes.size()) != bytes.size())
-        screen_.forget_terminal_cursor();
-    // Nothing is held now: the signals may act.
-    release_signals();
-}
-
-// To standard output, unless the terminal is gone: a write failing with EIO
-// means it has hung up, and writing on would only fail again.
-std::size_t TerminalConsole::write_out(const char* bytes, std::size_t count) {
-    if (output_gone_) return 0;
-    errno = 0;
-    const std::size_t n = write_all(sys_, options_.output_fd, bytes, count);
-    if (n != count && errno == EIO) {
-        output_gone_ = true;
-        terminal_signal_state.cursor_fd = -1;
-    }
-    return n;
-}
-
-void TerminalConsole::hold_signals() {
-    if (signals_held_) return;
-    signals_held_ = true;
-    hold_ending_signals(sys_, mask_before_hold_);
-}
-
-void TerminalConsole::release_signals() {
-    if (!signals_held_) return;
-    signals_held_ = false;
-    release_ending_signals(sys_, mask_before_hold_);
-}
-
-void TerminalConsole::limit_held_output() {
-    if (screen_.output().size() > held_output_limit) send(false);
 }
 
 void TerminalConsole::flush() {
-    if (kind_ == Kind::console && geometry_known_) send(true);
+    if (kind_ == Kind::console && geometry_known_) output_.send(true);
 }
 
 void TerminalConsole::flush_at_end() {
     try {
         if (kind_ == Kind::console && geometry_known_) {
             // A cursor hidden for a redraw must not stay hidden in the user's shell.
-            screen_.set_cursor_visible(true);
-            send(true);
+            output_.screen().set_cursor_visible(true);
+            output_.send(true);
         }
     } catch (const std::bad_alloc&) {
         // Memory ran out, which is what ends the program: what was drawn is
         // lost, but the cursor is shown all the same.
         static constexpr char show[] = "\x1b[?25h";
-        if (kind_ == Kind::console) (void)write_out(show, sizeof show - 1);
+        if (kind_ == Kind::console) (void)output_.write_raw(show, sizeof show - 1);
     }
     restore_terminal_modes(sys_);
 }
 
-// --- ConsoleApi -------------------------------------------------------------
+// --- ConsoleApi: output ---------------------------------------------------------
 
 Handle TerminalConsole::std_handle(StdHandle which) {
     return which == StdHandle::input ? input_handle : output_handle;
@@ -263,7 +195,7 @@ Handle TerminalConsole::std_handle(StdHandle which) {
 
 bool TerminalConsole::get_mode(Handle h, std::uint32_t& mode) {
     if (h == input_handle) {
-        if (!input_is_terminal()) return false;
+        if (!input_.is_keyboard()) return false;
         mode = input_mode_;
         return true;
     }
@@ -276,7 +208,7 @@ bool TerminalConsole::set_mode(Handle h, std::uint32_t mode) {
     if (h == input_handle) {
         // Recorded only: Ctrl+C signals whatever the mode says, as the
         // program always asks for processed input.
-        if (!input_is_terminal()) return false;
+        if (!input_.is_keyboard()) return false;
         input_mode_ = mode;
         return true;
     }
@@ -285,15 +217,16 @@ bool TerminalConsole::set_mode(Handle h, std::uint32_t mode) {
 
 bool TerminalConsole::screen_buffer_info(Handle h, ScreenBufferInfo& info) {
     if (h != output_handle || !is_console()) return false;
-    // A changed window is learnt afresh, but only here: the calls between
-    // two queries work on the geometry the program was told.
-    go_on_after_stop();
-    if (take_window_resized() && geometry_known_) learn_geometry();
+    // A changed window is learnt afresh here and when keys are looked for,
+    // never between: the calls between two queries work on the geometry the
+    // program was told.
+    look_at_terminal();
     (void)ready();
-    const auto cols = static_cast<std::int16_t>(screen_.cols());
-    const auto rows = static_cast<std::int16_t>(screen_.rows());
+    const TerminalScreen& screen = output_.screen();
+    const auto cols = static_cast<std::int16_t>(screen.cols());
+    const auto rows = static_cast<std::int16_t>(screen.rows());
     info.size = Coord{cols, rows};
-    info.cursor = screen_.cursor();
+    info.cursor = screen.cursor();
     info.attributes = 7;
     info.window =
         Rect{0, 0, static_cast<std::int16_t>(cols - 1), static_cast<std::int16_t>(rows - 1)};
@@ -302,19 +235,19 @@ bool TerminalConsole::screen_buffer_info(Handle h, ScreenBufferInfo& info) {
 
 bool TerminalConsole::write_cells(Handle h, const CharCell* cells, int count, Coord at) {
     if (count <= 0 || !drawable(h, at)) return false;
-    const int n = std::min(count, screen_.cols() - at.x);
+    const int n = std::min(count, output_.screen().cols() - at.x);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
         bytes[static_cast<std::size_t>(i)] = cells[i].ch;
-    screen_.put_cells(at, bytes.data(), n);
-    limit_held_output();
+    output_.screen().put_cells(at, bytes.data(), n);
+    output_.limit_held();
     return true;
 }
 
 bool TerminalConsole::scroll(Handle h, Rect source, Coord dest, CharCell fill) {
     if (h != output_handle || !ready()) return false;
-    const bool done = screen_.scroll(source, dest, fill.ch);
-    limit_held_output();
+    const bool done = output_.screen().scroll(source, dest, fill.ch);
+    output_.limit_held();
     return done;
 }
 
@@ -325,14 +258,14 @@ bool TerminalConsole::fill_attribute(Handle h, std::uint16_t, int, Coord at) {
 
 bool TerminalConsole::fill_character(Handle h, std::uint8_t ch, int count, Coord at) {
     if (!drawable(h, at)) return false;
-    screen_.fill(at, count, ch);
-    limit_held_output();
+    output_.screen().fill(at, count, ch);
+    output_.limit_held();
     return true;
 }
 
 bool TerminalConsole::set_cursor_position(Handle h, Coord pos) {
     if (!drawable(h, pos)) return false;
-    screen_.set_cursor(pos);
+    output_.screen().set_cursor(pos);
     return true;
 }
 
@@ -340,20 +273,21 @@ bool TerminalConsole::set_window(Handle h, bool absolute, Rect window) {
     if (h != output_handle || !ready()) return false;
     // The buffer is the window: it can only stay as it is.
     if (!absolute) return window == Rect{};
-    return window == Rect{0, 0, static_cast<std::int16_t>(screen_.cols() - 1),
-                          static_cast<std::int16_t>(screen_.rows() - 1)};
+    const TerminalScreen& screen = output_.screen();
+    return window == Rect{0, 0, static_cast<std::int16_t>(screen.cols() - 1),
+                          static_cast<std::int16_t>(screen.rows() - 1)};
 }
 
 bool TerminalConsole::get_cursor_info(Handle h, CursorInfo& info) {
     if (h != output_handle || !ready()) return false;
     info.size = 25;
-    info.visible = screen_.cursor_visible();
+    info.visible = output_.screen().cursor_visible();
     return true;
 }
 
 bool TerminalConsole::set_cursor_info(Handle h, const CursorInfo& info) {
     if (h != output_handle || !ready()) return false;
-    screen_.set_cursor_visible(info.visible);
+    output_.screen().set_cursor_visible(info.visible);
     return true;
 }
 
@@ -362,9 +296,52 @@ bool TerminalConsole::write_file(Handle h, const void* bytes, std::uint32_t coun
     written = 0;
     if (h != output_handle) return false;
     flush();  // what was drawn comes first
-    const std::size_t n = write_out(static_cast<const char*>(bytes), count);
+    const std::size_t n = output_.write_raw(static_cast<const char*>(bytes), count);
     written = static_cast<std::uint32_t>(n);
     return n == count;
+}
+
+void TerminalConsole::beep(std::uint32_t, std::uint32_t duration_ms) {
+    // The terminal's bell has no pitch; the wait keeps the beep's length.
+    if (is_console()) output_.ring_bell(geometry_known_);
+    sys_.sleep_ms(duration_ms);
+}
+
+// --- ConsoleApi: input ----------------------------------------------------------
+
+std::string TerminalConsole::text_for_files(std::string_view typed) {
+    std::string text;
+    for (const char c : typed) {
+        const auto byte = static_cast<std::uint8_t>(c);
+        if (byte < 0x80) {
+            text += c;
+        } else {
+            vt::put_glyph(text, byte, options_.utf8, options_.code_page);
+        }
+    }
+    return text;
+}
+
+// Gathers what the keyboard has sent; true when a key event waits.
+bool TerminalConsole::keys_ready() {
+    look_at_terminal();
+    return input_.keys_ready();
+}
+
+bool TerminalConsole::peek_input(Handle h, InputEvent& event, std::uint32_t& count) {
+    flush();
+    count = 0;
+    if (h != input_handle || !input_.is_keyboard()) return false;
+    if (!keys_ready()) return true;
+    event = InputEvent{EventKind::key, input_.front()};
+    count = 1;
+    return true;
+}
+
+bool TerminalConsole::read_input(Handle h, InputEvent& event, std::uint32_t& count) {
+    if (!peek_input(h, event, count)) return false;
+    if (count == 1) input_.pop();
+    return true;
 }
 
 std::uint32_t TerminalConsole::map_virtual_key_char(std::uint32_t virtual_key) {
@@ -376,24 +353,9 @@ bool TerminalConsole::set_ctrl_handler(CtrlHandler handler, bool add) {
     return add ? add_ctrl_handler(sys_, handler) : remove_ctrl_handler(sys_, handler);
 }
 
-void TerminalConsole::beep(std::uint32_t, std::uint32_t duration_ms) {
-    // The terminal's bell has no pitch; the wait keeps the beep's length.
-    if (is_console()) {
-        hold_signals();
-        if (geometry_known_) settle();
-        screen_.ring_bell();
-        send(false);
-    }
-    sys_.sleep_ms(duration_ms);
-}
-
 void TerminalConsole::sleep(std::uint32_t ms) {
     flush();
-    if (keyboard_started_ && !input_gone_ && !read_stalled_) {
-        wait_for_input(ms);
-    } else {
-        sys_.sleep_ms(ms);
-    }
+    input_.pause(ms);
 }
 
 // --- the system console -----------------------------------------------------

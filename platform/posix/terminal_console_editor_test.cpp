@@ -84,25 +84,27 @@ TEST_F(TerminalEditorTest, EscFollowedAtOnceByAKeyIsAlt) {
 TEST_F(TerminalEditorTest, WindowResizedWhileEditingIsLearntAtTheNextKey) {
     start(20, 5, at(0, 4));
     type({"a", "b", "c", "\r"});
-    // Between b and c the window grows; the terminal keeps the line where
-    // it is on the screen, now the third row of eight.
+    // Between b and c the window grows; the terminal says the line is now
+    // on the third row of eight.
     t.actions.push_back({t.now + 250, [this] {
                              t.size = winsize{8, 30, 0, 0};
                              t.cursor_reply = report(3, 3);
-                             note_window_resized();
+                             testing::window_resized();
                          }});
     const std::optional<textio::Text> line = textio::read_console_line();
     ASSERT_TRUE(line.has_value());
     EXPECT_EQ(*line, "abc");
     console->flush();
     const std::vector<std::string> b = bursts();
-    ASSERT_GE(b.size(), 3u);
+    ASSERT_GE(b.size(), 4u);
     EXPECT_EQ(b[0], "a");
     EXPECT_EQ(b[1], "b");
-    EXPECT_EQ(b[2], "c");  // drawn where the terminal said the cursor was
+    // The line is laid out again at the new width, then goes on.
+    EXPECT_EQ(b[2], "\x1b[H\x1b[J\x1b[5Hab");
+    EXPECT_EQ(b[3], "c");
     EXPECT_EQ(t.written(0), testing::cpr_request());
     EXPECT_EQ(info().size, at(30, 8));
-    EXPECT_EQ(info().cursor, at(3, 2));
+    EXPECT_EQ(info().cursor, at(3, 4));
 }
 
 }  // namespace

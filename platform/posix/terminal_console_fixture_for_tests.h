@@ -11,7 +11,6 @@
 #include "platform/coords_for_tests.h"
 #include "platform/posix/terminal_console.h"
 #include "platform/posix/terminal_fake_sys_for_tests.h"
-#include "platform/posix/terminal_modes.h"
 #include "platform/posix/terminal_signals.h"
 #include "platform/posix/terminal_vt.h"
 
@@ -25,6 +24,11 @@ using platform::rect;
 
 inline std::string report(int row, int col) {
     return "\x1b[" + std::to_string(row) + ";" + std::to_string(col) + "R";
+}
+
+// The window changes size: what the handler of SIGWINCH notes.
+inline void window_resized() {
+    on_window_size_signal(SIGWINCH);
 }
 
 inline std::string cpr_request() {

@@ -57,7 +57,7 @@ void expect_stream_only(TerminalConsole& c, FakeTerminal& t) {
     EXPECT_EQ(t.sleeps, (std::vector<std::uint32_t>{250, 25}));
     EXPECT_TRUE(t.opened.empty());
     EXPECT_TRUE(t.mode_changes.empty());
-    EXPECT_EQ(t.watch_calls, 0);
+    EXPECT_TRUE(t.dispositions.empty());
 }
 
 TEST_F(TerminalConsoleTest, OutputNotATerminalIsAByteStream) {
@@ -67,10 +67,9 @@ TEST_F(TerminalConsoleTest, OutputNotATerminalIsAByteStream) {
 }
 
 TEST_F(TerminalConsoleTest, DumbOrUnnamedTerminalIsAByteStream) {
-    t.input_is_tty = false;
+    // Its keyboard too: lines are read as the terminal's own editing makes them.
     expect_stream_only(make("dumb"), t);
     FakeTerminal fresh;
-    fresh.input_is_tty = false;
     fake_terminal = &fresh;
     expect_stream_only(make(""), fresh);
     fake_terminal = &t;
@@ -90,7 +89,7 @@ TEST_F(TerminalConsoleTest, WindowIsTheWholeBuffer) {
     // Asked on standard input, the same terminal; nothing on standard output.
     EXPECT_EQ(t.written(0), cpr_request());
     EXPECT_EQ(t.written(1), "");
-    EXPECT_EQ(t.watch_calls, 1);
+    EXPECT_EQ(t.handler(SIGWINCH), &on_window_size_signal);
     // Quiet while asking (signals kept), as before afterwards.
     ASSERT_EQ(t.mode_changes.size(), 2u);
     EXPECT_EQ(t.mode_changes[0].mode.c_lflag, tcflag_t{ISIG});
@@ -127,16 +126,8 @@ TEST_F(TerminalConsoleTest, ReportBeyondTheWindowIsClamped) {
     ready(10, 4, at(2, 2));
     t.size = winsize{4, 10, 0, 0};
     t.answer(report(99, 999));
-    note_window_resized();
+    testing::window_resized();
     EXPECT_EQ(info().cursor, at(9, 3));
-}
-
-TEST_F(TerminalConsoleTest, KeysTypedAroundTheReportAreKeptAsInput) {
-    t.answer("hi" + report(2, 3) + "jo");
-    make();
-    EXPECT_EQ(info().cursor, at(2, 1));
-    EXPECT_EQ(console->take_input(), "hijo");
-    EXPECT_EQ(console->take_input(), "");
 }
 
 TEST_F(TerminalConsoleTest, RedirectedInputAsksTheProcessTerminal) {
@@ -168,7 +159,7 @@ TEST_F(TerminalConsoleTest, NoTerminalToAskGivesTheBottomRow) {
     EXPECT_EQ(info().cursor, at(0, 5));
     EXPECT_EQ(requests(), 0);
     EXPECT_TRUE(t.opened.empty());
-    note_window_resized();
+    testing::window_resized();
     info();
     EXPECT_EQ(info().cursor, at(0, 5));
     EXPECT_EQ(requests(), 0);
@@ -181,7 +172,7 @@ TEST_F(TerminalConsoleTest, ProcessTerminalThatCannotBeOpenedGivesTheBottomRow) 
     make();
     EXPECT_EQ(info().cursor, at(0, 5));
     EXPECT_EQ(requests(), 0);
-    note_window_resized();
+    testing::window_resized();
     info();
     EXPECT_EQ(t.opened.size(), 1u);  // looked for once
     console.reset();
@@ -193,61 +184,24 @@ TEST_F(TerminalConsoleTest, SilentTerminalWaitsHalfASecondOnceAndFallsBack) {
     make();
     const std::int64_t start = t.now;
     EXPECT_EQ(info().cursor, at(0, 5));
-    EXPECT_EQ(t.now - start, TerminalConsole::reply_wait_ms);
+    EXPECT_EQ(t.now - start, TerminalInput::reply_wait_ms);
     EXPECT_TRUE(t.sleeps.empty());
     EXPECT_EQ(t.mode_changes.back().mode.c_lflag, tcflag_t{ICANON | ECHO | ISIG});
 
     // A resize learns the new size, but the terminal is not asked again.
-    t.size = winsize{8, 30, 0, 0};
-    note_window_resized();
+    t.size = winsize{8, 20, 0, 0};
+    testing::window_resized();
     const ScreenBufferInfo i = info();
-    EXPECT_EQ(i.size, at(30, 8));
+    EXPECT_EQ(i.size, at(20, 8));
     EXPECT_EQ(i.cursor, at(0, 7));
     EXPECT_EQ(requests(), 1);
-    EXPECT_EQ(t.now - start, TerminalConsole::reply_wait_ms);
+    EXPECT_EQ(t.now - start, TerminalInput::reply_wait_ms);
 }
 
 TEST_F(TerminalConsoleTest, ReplyAtTheLastMomentCounts) {
-    t.answer(report(2, 2), TerminalConsole::reply_wait_ms - 1);
+    t.answer(report(2, 2), TerminalInput::reply_wait_ms - 1);
     make();
     EXPECT_EQ(info().cursor, at(1, 1));
-}
-
-TEST_F(TerminalConsoleTest, LateReplyIsDroppedNotTakenAsKeys) {
-    t.size = winsize{6, 20, 0, 0};
-    t.answer("a" + report(2, 2), TerminalConsole::reply_wait_ms + 1);
-    make();
-    EXPECT_EQ(info().cursor, at(0, 5));
-    t.now += 10;
-    t.answer("k");
-    console->poll_input();
-    EXPECT_EQ(console->take_input(), "ak");
-    // Only one late reply is expected; a second report is input.
-    t.answer(report(3, 3));
-    console->poll_input();
-    EXPECT_EQ(console->take_input(), report(3, 3));
-}
-
-TEST_F(TerminalConsoleTest, LateReplyInPiecesIsDropped) {
-    make();
-    info();
-    t.answer("\x1b[4");
-    console->poll_input();
-    EXPECT_EQ(console->take_input(), "");
-    t.answer(";7Rz");
-    console->poll_input();
-    EXPECT_EQ(console->take_input(), "z");
-}
-
-TEST_F(TerminalConsoleTest, EscapeLeftAloneWhileAReplyIsDueIsAKey) {
-    make();
-    info();
-    t.answer("\x1b");
-    console->poll_input();
-    EXPECT_EQ(console->take_input(), "");
-    t.now += TerminalConsole::reply_gap_ms;
-    console->poll_input();
-    EXPECT_EQ(console->take_input(), "\x1b");
 }
 
 TEST_F(TerminalConsoleTest, InterruptedWaitAndReadGoOn) {
@@ -264,7 +218,7 @@ TEST_F(TerminalConsoleTest, FailingReadEndsTheWaitForGood) {
     t.size = winsize{5, 10, 0, 0};
     make();
     EXPECT_EQ(info().cursor, at(0, 4));
-    note_window_resized();
+    testing::window_resized();
     info();
     EXPECT_EQ(requests(), 1);
 }
@@ -280,16 +234,30 @@ TEST_F(TerminalConsoleTest, TerminalModeThatCannotBeSetIsNotAsked) {
 TEST_F(TerminalConsoleTest, ResizeLearnsSizeAndCursorAfterSendingWhatIsHeld) {
     ready(10, 4, at(0, 0));
     ASSERT_TRUE(put("A", at(0, 0)));
-    t.size = winsize{6, 20, 0, 0};
-    t.answer(report(5, 2));
-    note_window_resized();
-    const ScreenBufferInfo i = info();
-    EXPECT_EQ(i.size, at(20, 6));
-    EXPECT_EQ(i.cursor, at(1, 4));
+    // Taller: the terminal kept the rows, and moved them down with the cursor.
+    t.size = winsize{6, 10, 0, 0};
+    t.answer(report(3, 1));
+    testing::window_resized();
+    ScreenBufferInfo i = info();
+    EXPECT_EQ(i.size, at(10, 6));
+    EXPECT_EQ(i.cursor, at(0, 2));
     ASSERT_EQ(t.writes.size(), 2u);
     EXPECT_EQ(t.writes[0].fd, 1);
     EXPECT_EQ(t.writes[0].bytes, "A\b");  // the drawing and the cursor wanted
     EXPECT_EQ(t.writes[1].bytes, cpr_request());
+    console->flush();
+    EXPECT_EQ(t.writes.size(), 2u);  // nothing to draw again
+
+    // Wider: the lines are laid out again on a cleared screen, the cursor on
+    // the same character, wherever the terminal said it had put it.
+    t.size = winsize{6, 20, 0, 0};
+    t.answer(report(1, 1));
+    testing::window_resized();
+    i = info();
+    EXPECT_EQ(i.size, at(20, 6));
+    EXPECT_EQ(i.cursor, at(0, 2));
+    console->flush();
+    EXPECT_EQ(t.writes.back().bytes, "\x1b[H\x1b[J\x1b[3HA\b");
 }
 
 // --- drawing ---------------------------------------------------------------------
@@ -385,9 +353,30 @@ TEST_F(TerminalConsoleTest, GlyphsFollowTheLocale) {
     ASSERT_TRUE(put(cells, at(0, 0)));
     console->set_cursor_position(out, at(3, 0));
     console->flush();
-    EXPECT_EQ(plain.written(), "?A?");
+    EXPECT_EQ(plain.written(), "?A\xE9");
     console.reset();
     fake_terminal = &t;
+}
+
+TEST_F(TerminalConsoleTest, TypedTextGoesToFilesInTheTerminalsEncoding) {
+    const struct {
+        bool utf8;
+        CodePage page;
+        std::string typed;
+        std::string file;
+    } cases[] = {
+        {true, CodePage::cp437, "caf\x82 ?!", "caf\xC3\xA9 ?!"},
+        {true, CodePage::cp866, "\x88\x8b\x9d", "\xD0\x98\xD0\x9B\xD0\xAD"},
+        {false, CodePage::cp437, "caf\x82", "caf\xE9"},
+        {false, CodePage::cp866, "\x88", "?"},  // ISO 8859-1 has no Cyrillic
+    };
+    for (const auto& c : cases) {
+        TerminalOptions options;
+        options.utf8 = c.utf8;
+        options.code_page = c.page;
+        TerminalConsole terminal(testing::fake_sys, options);
+        EXPECT_EQ(terminal.text_for_files(c.typed), c.file);
+    }
 }
 
 TEST_F(TerminalConsoleTest, VisibilityAndTheEnd) {
@@ -464,11 +453,11 @@ TEST_F(TerminalConsoleTest, BeepRingsAfterWhatIsHeldThenWaits) {
 
 TEST_F(TerminalConsoleTest, HeldOutputHasALimit) {
     ready(100, 4, at(0, 0));
-    const std::string row(100, 'x');
     std::size_t drawn = 0;
-    while (drawn <= TerminalConsole::held_output_limit) {
-        ASSERT_TRUE(put(row, at(0, 1)));
-        drawn += row.size();
+    for (char c = 'a'; drawn <= TerminalOutput::held_output_limit; c = c == 'z' ? 'a' : c + 1) {
+        ASSERT_TRUE(put(std::string(100, c), at(0, 3)));
+        ASSERT_TRUE(console->scroll(out, rect(0, 1, 99, 3), at(0, 0), CharCell{' ', 7}));
+        drawn += 100;
     }
     EXPECT_EQ(t.write_calls(), 1);
 }
@@ -516,15 +505,38 @@ class EnvironmentVariable {
     std::string old_;
 };
 
-TEST(TerminalLocale, Utf8IsFoundWithoutChangingTheProgramsLocale) {
-    EnvironmentVariable all("LC_ALL");
+TEST(TerminalLocale, EncodingAndCodePageComeFromTheLocaleName) {
+    const struct {
+        const char* lc_all;
+        const char* lc_ctype;
+        const char* lang;
+        bool utf8;
+        CodePage page;
+    } cases[] = {
+        {"C.UTF-8", nullptr, nullptr, true, CodePage::cp437},
+        {nullptr, nullptr, "fr_FR.UTF-8", true, CodePage::cp437},  // not installed here
+        {nullptr, nullptr, "de_DE.utf8@euro", true, CodePage::cp437},
+        {"", "", "ru_RU.UTF-8", true, CodePage::cp866},
+        {nullptr, "uk_UA.KOI8-U", "en_GB.UTF-8", false, CodePage::cp866},  // LC_CTYPE first
+        {"bg_BG", nullptr, nullptr, false, CodePage::cp866},
+        {nullptr, nullptr, "sr_RS.UTF-8@latin", true, CodePage::cp437},
+        {"en_US.ISO-8859-1", nullptr, "ru_RU.UTF-8", false, CodePage::cp437},
+        {"C", nullptr, nullptr, false, CodePage::cp437},
+        {nullptr, nullptr, nullptr, false, CodePage::cp437},
+    };
     const std::string before = std::setlocale(LC_CTYPE, nullptr);
-    all.set("C.UTF-8");
-    EXPECT_TRUE(locale_is_utf8());
-    EXPECT_TRUE(TerminalOptions::from_environment().utf8);
-    all.set("C");
-    EXPECT_FALSE(locale_is_utf8());
+    for (const auto& c : cases) {
+        TerminalOptions options;
+        read_locale(options, c.lc_all, c.lc_ctype, c.lang);
+        SCOPED_TRACE(std::string(c.lc_all ? c.lc_all : "-") + " " +
+                     (c.lc_ctype ? c.lc_ctype : "-") + " " + (c.lang ? c.lang : "-"));
+        EXPECT_EQ(options.utf8, c.utf8);
+        EXPECT_EQ(options.code_page, c.page);
+    }
     EXPECT_EQ(std::setlocale(LC_CTYPE, nullptr), before);
+    EnvironmentVariable all("LC_ALL");
+    all.set("C.UTF-8");
+    EXPECT_TRUE(TerminalOptions::from_environment().utf8);
 }
 
 TEST(TerminalLocale, TerminalNameComesFromTheEnvironment) {

@@ -25,6 +25,8 @@ class TerminalEmulator {
     // With `onlcr` a line feed also returns the carriage, as the terminal
     // driver's output processing does.
     void set_onlcr(bool onlcr) { onlcr_ = onlcr; }
+    // Bytes beyond ASCII as ISO 8859-1 characters, not UTF-8.
+    void set_latin1(bool latin1) { latin1_ = latin1; }
     void place_cursor(int x, int y) {
         x_ = x;
         y_ = y;
@@ -97,6 +99,10 @@ class TerminalEmulator {
     std::size_t step(const std::string& b, std::size_t i) {
         const auto c = static_cast<unsigned char>(b[i]);
         if (c == 0x1B) return sequence(b, i);
+        if (c >= 0x80 && latin1_) {
+            print(c);
+            return i + 1;
+        }
         if (c >= 0x80) return utf8(b, i);
         switch (c) {
             case '\r':
@@ -187,6 +193,18 @@ class TerminalEmulator {
                 for (int x = x_; x < cols_; ++x)
                     cell(x, y_) = U' ';
                 break;
+            case 'J':  // from the cursor to the end of the screen
+                for (int i = y_ * cols_ + x_; i < cols_ * rows_; ++i)
+                    cells_[static_cast<std::size_t>(i)] = U' ';
+                break;
+            case '@':  // the rest of the row moves right, blanks come in
+                for (int x = cols_ - 1; x >= x_; --x)
+                    cell(x, y_) = x - n >= x_ ? cell(x - n, y_) : U' ';
+                break;
+            case 'P':  // the rest of the row moves left, blanks come in at the edge
+                for (int x = x_; x < cols_; ++x)
+                    cell(x, y_) = x + n < cols_ ? cell(x + n, y_) : U' ';
+                break;
             case 'r':
                 top_ = given ? std::max(p[0], 1) - 1 : 0;
                 bottom_ = given && p.size() > 1 ? p[1] - 1 : rows_ - 1;
@@ -208,6 +226,7 @@ class TerminalEmulator {
     bool wrap_pending_ = false;
     bool visible_ = true;
     bool onlcr_ = false;
+    bool latin1_ = false;
     int bells_ = 0;
     int scrolled_off_ = 0;
 };

@@ -90,10 +90,10 @@ struct FakeTerminal {
     };
     std::vector<Raised> raised;
     std::vector<int> exit_codes;
+    std::vector<stack_t> alternate_stacks;
     std::vector<std::string> opened;
     std::vector<int> closed;
     std::vector<std::uint32_t> sleeps;
-    int watch_calls = 0;
     // The order of visible events: "write", "sleep".
     std::vector<std::string> events;
 
@@ -309,10 +309,6 @@ inline void sleep_ms(std::uint32_t ms) {
     fake_terminal->pass_time();
 }
 
-inline void watch_resize() {
-    ++fake_terminal->watch_calls;
-}
-
 inline int sigaction(int signal, const struct sigaction* action, struct sigaction* old) {
     FakeTerminal& t = *fake_terminal;
     if (old != nullptr) {
@@ -336,6 +332,11 @@ inline int sigprocmask(int how, const sigset_t* set, sigset_t* old) {
         if (how == SIG_BLOCK || (how == SIG_SETMASK && in)) sigaddset(&t.blocked, s);
         if (how == SIG_UNBLOCK || (how == SIG_SETMASK && !in)) sigdelset(&t.blocked, s);
     }
+    return 0;
+}
+
+inline int sigaltstack(const stack_t* stack, stack_t*) {
+    if (stack != nullptr) fake_terminal->alternate_stacks.push_back(*stack);
     return 0;
 }
 
@@ -367,9 +368,9 @@ inline const TerminalSys fake_sys{
     .getsid = fake_calls::getsid,
     .now_ms = fake_calls::now_ms,
     .sleep_ms = fake_calls::sleep_ms,
-    .watch_resize = fake_calls::watch_resize,
     .sigaction = fake_calls::sigaction,
     .sigprocmask = fake_calls::sigprocmask,
+    .sigaltstack = fake_calls::sigaltstack,
     .raise = fake_calls::raise,
     .exit_now = fake_calls::exit_now,
 };

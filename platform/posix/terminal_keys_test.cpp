@@ -1,12 +1,12 @@
-// The terminal's key sequences through the decoder and the key reader: the
-// key codes a Windows console would give for the same keys.
+// The terminal's key sequences through the input parser and the key reader:
+// the key codes a Windows console would give for the same keys.
 #include <gtest/gtest.h>
 
 #include <string_view>
 #include <vector>
 
 #include "platform/memory_console.h"
-#include "platform/posix/key_decoder.h"
+#include "platform/posix/terminal_input_parser.h"
 #include "textio/key_codes_for_tests.h"
 #include "textio/key_reader_internal.h"
 #include "textio/services_for_tests.h"
@@ -16,7 +16,21 @@ namespace {
 
 using platform::KeyEvent;
 
-// What a terminal sends, through the decoder and translate_key, gives the key
+// The key events the parser makes of what a terminal sends.
+std::vector<KeyEvent> key_events(std::string_view bytes) {
+    platform::TerminalInputParser parser;
+    std::vector<KeyEvent> events;
+    auto keep = [&](const platform::ParsedInputs& items) {
+        for (const platform::ParsedInput& item : items)
+            if (item.kind == platform::ParsedInput::Kind::key) events.push_back(item.key);
+    };
+    for (const char c : bytes)
+        keep(parser.feed(static_cast<std::uint8_t>(c), 0));
+    keep(parser.tick(1000));
+    return events;
+}
+
+// What a terminal sends, through the parser and translate_key, gives the key
 // codes the console would.
 class TerminalKeys : public ::testing::Test {
   protected:
@@ -31,16 +45,8 @@ class TerminalKeys : public ::testing::Test {
     }
 
     std::vector<int> codes(std::string_view bytes) {
-        platform::KeyDecoder decoder;
-        std::vector<KeyEvent> events;
-        for (const char c : bytes) {
-            const platform::DecodedKeys keys = decoder.feed(static_cast<std::uint8_t>(c), 0);
-            events.insert(events.end(), keys.begin(), keys.end());
-        }
-        const platform::DecodedKeys last = decoder.tick(1000);
-        events.insert(events.end(), last.begin(), last.end());
         std::vector<int> result;
-        for (const KeyEvent& e : events) {
+        for (const KeyEvent& e : key_events(bytes)) {
             const std::optional<int> code =
                 translate_key(e.ch, e.scan_code, e.virtual_key, e.control_state);
             result.push_back(code.value_or(-1));
@@ -139,12 +145,9 @@ TEST_F(TerminalKeys, EveryRowAndEveryPrintableCharacterGivesACode) {
     }
 }
 
-TEST_F(TerminalKeys, DecodedKeysReachTheQueueThroughThePoll) {
-    platform::KeyDecoder decoder;
-    for (const char c : std::string_view("ok\x1b[D!\r")) {
-        for (const KeyEvent& e : decoder.feed(static_cast<std::uint8_t>(c), 0))
-            console.push_key(e);
-    }
+TEST_F(TerminalKeys, ParsedKeysReachTheQueueThroughThePoll) {
+    for (const KeyEvent& e : key_events("ok\x1b[D!\r"))
+        console.push_key(e);
     EXPECT_EQ(read_all(), (std::vector<int>{'o', 'k', KEY_LEFT, '!', 13}));
 }
 

@@ -3,17 +3,9 @@
 #include <atomic>
 #include <cerrno>
 
+#include "platform/posix/terminal_signals.h"
+
 namespace pelorin::platform {
-
-TerminalModeRecord terminal_mode_record;
-
-void reset_terminal_mode_record() {
-    for (TerminalModeRecord::Entry& e : terminal_mode_record.entries) {
-        e.changed = 0;
-        e.fd = -1;
-        e.original = termios{};
-    }
-}
 
 termios keyboard_mode(const termios& user) {
     termios keys = user;
@@ -26,15 +18,15 @@ termios keyboard_mode(const termios& user) {
 
 namespace {
 
-TerminalModeRecord::Entry* find_entry(int fd) {
-    for (TerminalModeRecord::Entry& e : terminal_mode_record.entries)
+TerminalSignalState::ModeEntry* find_entry(int fd) {
+    for (TerminalSignalState::ModeEntry& e : terminal_signal_state.modes)
         if (e.fd == fd) return &e;
     return nullptr;
 }
 
-TerminalModeRecord::Entry* remember(const TerminalSys& sys, int fd) {
-    if (TerminalModeRecord::Entry* known = find_entry(fd)) return known;
-    TerminalModeRecord::Entry* free = find_entry(-1);
+TerminalSignalState::ModeEntry* remember(const TerminalSys& sys, int fd) {
+    if (TerminalSignalState::ModeEntry* known = find_entry(fd)) return known;
+    TerminalSignalState::ModeEntry* free = find_entry(-1);
     if (free == nullptr) return nullptr;
     termios original{};
     if (sys.tcgetattr(fd, &original) != 0) return nullptr;
@@ -46,7 +38,7 @@ TerminalModeRecord::Entry* remember(const TerminalSys& sys, int fd) {
     return free;
 }
 
-void restore(const TerminalSys& sys, TerminalModeRecord::Entry& e) noexcept {
+void restore(const TerminalSys& sys, TerminalSignalState::ModeEntry& e) noexcept {
     if (e.changed == 0) return;
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
@@ -63,7 +55,7 @@ void restore(const TerminalSys& sys, TerminalModeRecord::Entry& e) noexcept {
 }  // namespace
 
 bool change_terminal_mode(const TerminalSys& sys, int fd, const termios& mode) {
-    TerminalModeRecord::Entry* e = remember(sys, fd);
+    TerminalSignalState::ModeEntry* e = remember(sys, fd);
     if (e == nullptr) return false;
     const bool was_changed = e->changed != 0;
     // Marked first: a signal arriving while the mode changes restores it.
@@ -75,17 +67,17 @@ bool change_terminal_mode(const TerminalSys& sys, int fd, const termios& mode) {
 }
 
 bool enter_keyboard_mode(const TerminalSys& sys, int fd) {
-    const TerminalModeRecord::Entry* e = remember(sys, fd);
+    const TerminalSignalState::ModeEntry* e = remember(sys, fd);
     return e != nullptr && change_terminal_mode(sys, fd, keyboard_mode(e->original));
 }
 
 void restore_terminal_mode(const TerminalSys& sys, int fd) noexcept {
     if (fd < 0) return;
-    if (TerminalModeRecord::Entry* e = find_entry(fd)) restore(sys, *e);
+    if (TerminalSignalState::ModeEntry* e = find_entry(fd)) restore(sys, *e);
 }
 
 void restore_terminal_modes(const TerminalSys& sys) noexcept {
-    for (TerminalModeRecord::Entry& e : terminal_mode_record.entries)
+    for (TerminalSignalState::ModeEntry& e : terminal_signal_state.modes)
         if (e.fd >= 0) restore(sys, e);
 }
 

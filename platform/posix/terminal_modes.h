@@ -1,14 +1,11 @@
 // The modes this program puts terminals in, and the modes they had before.
 //
 // What a terminal had is remembered before the program first changes it, in
-// one process-wide record that signal handlers can read, so the terminal can
+// the signal record (terminal_signals.h) that signal handlers read, so the terminal can
 // be given back exactly as it was at every end: a normal exit, a fatal
 // signal, a stop (Ctrl+Z). Modes always change with TCSANOW: keys typed
 // ahead or pasted are never thrown away.
 #pragma once
-
-#include <array>
-#include <csignal>
 
 #include "platform/posix/terminal_sys.h"
 
@@ -27,21 +24,6 @@ namespace pelorin::platform {
 //   user has that on (IXON), and output is processed as before (OPOST,
 //   ONLCR): the drawing never relies on either.
 termios keyboard_mode(const termios& user);
-
-struct TerminalModeRecord {
-    struct Entry {
-        int fd = -1;
-        termios original{};
-        // A mode of the program's is (or is about to be) in force.
-        volatile std::sig_atomic_t changed = 0;
-    };
-    // The keyboard's terminal and the one asked for the cursor, which are
-    // one and the same but for unusual redirections.
-    std::array<Entry, 2> entries;
-};
-
-extern TerminalModeRecord terminal_mode_record;
-void reset_terminal_mode_record();
 
 // Puts `mode` in force on `fd`; before the program's first change to that
 // terminal, what it had is remembered. False when it could not be set.

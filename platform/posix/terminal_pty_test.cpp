@@ -34,6 +34,23 @@ std::string read_until(int fd, Done done) {
     return got;
 }
 
+// The characters of the next `n` keys the console reads, or fewer after five
+// seconds.
+std::string typed_keys(TerminalConsole& console, std::size_t n) {
+    std::string typed;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (typed.size() < n && std::chrono::steady_clock::now() < deadline) {
+        InputEvent event;
+        std::uint32_t count = 0;
+        if (console.read_input(TerminalConsole::input_handle, event, count) && count == 1) {
+            typed += static_cast<char>(event.key.ch);
+        } else {
+            console.sleep(10);
+        }
+    }
+    return typed;
+}
+
 class TerminalPtyTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -41,7 +58,6 @@ class TerminalPtyTest : public ::testing::Test {
         ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
         // Resizes of the test process's own terminal are no concern here,
         // and its signals keep their actions.
-        sys.watch_resize = [] {};
         sys.sigaction = [](int, const struct sigaction*, struct sigaction* old) {
             if (old != nullptr) *old = {};
             return 0;
@@ -81,10 +97,10 @@ TEST_F(TerminalPtyTest, LearnsTheCursorAndDrawsOnTheTerminal) {
     EXPECT_EQ(request, "\x1b[6n");
     EXPECT_EQ(info.size, (Coord{40, 12}));
     EXPECT_EQ(info.cursor, (Coord{2, 4}));
-    EXPECT_EQ(console.take_input(), "xy");
     termios after{};
     ASSERT_EQ(::tcgetattr(slave, &after), 0);
     EXPECT_EQ(after.c_lflag, before.c_lflag);  // canonical, echoing, as it was
+    EXPECT_EQ(typed_keys(console, 2), "xy");
 
     const CharCell cells[] = {{'H', 7}, {0x82, 7}};
     ASSERT_TRUE(console.write_cells(TerminalConsole::output_handle, cells, 2, Coord{2, 4}));
@@ -101,35 +117,26 @@ TEST_F(TerminalPtyTest, TerminalThatNeverAnswersIsAskedOnce) {
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(console.screen_buffer_info(TerminalConsole::output_handle, info));
     const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(waited, std::chrono::milliseconds(TerminalConsole::reply_wait_ms));
+    EXPECT_GE(waited, std::chrono::milliseconds(TerminalInput::reply_wait_ms));
     EXPECT_EQ(info.cursor, (Coord{0, 11}));
     EXPECT_EQ(read_until(master, [](const std::string& s) { return s.size() >= 4; }), "\x1b[6n");
 
-    // The answer comes late, after a key: the key is kept, the answer dropped.
-    const std::string late = "k\x1b[5;3R";
+    // The answer comes late, between keys: the keys are kept, the answer dropped.
+    const std::string late = "k\x1b[5;3Rm";
     ASSERT_EQ(::write(master, late.data(), late.size()), static_cast<ssize_t>(late.size()));
-    termios quiet{};
-    ASSERT_EQ(::tcgetattr(slave, &quiet), 0);
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    quiet.c_cc[VMIN] = 0;
-    quiet.c_cc[VTIME] = 0;
-    ASSERT_EQ(::tcsetattr(slave, TCSANOW, &quiet), 0);
-    std::string input;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (input.empty() && std::chrono::steady_clock::now() < deadline) {
-        pollfd wanted{slave, POLLIN, 0};
-        (void)::poll(&wanted, 1, 100);
-        console.poll_input();
-        input = console.take_input();
-    }
-    EXPECT_EQ(input, "k");
+    EXPECT_EQ(typed_keys(console, 2), "km");
+    restore_terminal_modes(sys);
 }
 
 TEST(TerminalSignals, WindowChangeIsRecordedOnce) {
     reset_platform();
-    real_terminal_sys().watch_resize();
+    struct sigaction action {};
+    action.sa_handler = on_window_size_signal;
+    sigemptyset(&action.sa_mask);
+    struct sigaction before {};
+    ASSERT_EQ(::sigaction(SIGWINCH, &action, &before), 0);
     ASSERT_EQ(::raise(SIGWINCH), 0);
-    ::signal(SIGWINCH, SIG_DFL);
+    ::sigaction(SIGWINCH, &before, nullptr);
     EXPECT_TRUE(take_window_resized());
     EXPECT_FALSE(take_window_resized());
 }

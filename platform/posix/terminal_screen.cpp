@@ -4,27 +4,50 @@
 #include <utility>
 
 #include "platform/posix/terminal_vt.h"
+#include "platform/scroll_cells.h"
 
 namespace pelorin::platform {
 namespace {
 
-bool shows_blank(std::uint8_t ch) {
-    return ch == ' ' || ch == 0;
+constexpr int blank = ' ';
+// How far a row's text may move sideways to be shifted by the terminal.
+constexpr int most_shifted = 16;
+// Equal cells between two changes that are written again rather than
+// stepped over: a cursor move costs about as much.
+constexpr int most_rewritten = 3;
+
+int rows_for(int length, int cols) {
+    return std::max(1, (length + cols - 1) / cols);
 }
 
 }  // namespace
 
+// A line of text as it wraps over rows: its characters, without the blanks
+// after them.
+struct TerminalScreen::Line {
+    std::vector<int> cells;
+};
+
 void TerminalScreen::reset(int cols, int rows) {
     cols_ = cols;
     rows_ = rows;
-    cells_.resize(static_cast<std::size_t>(cols * rows));
-    for (std::size_t i = 0; i < cells_.size(); ++i)
-        cells_[i] = -1 - static_cast<int>(i);
+    want_.resize(static_cast<std::size_t>(cols * rows));
+    for (int& c : want_)
+        c = unknown_cell();
+    shown_ = want_;
+    continues_.assign(static_cast<std::size_t>(rows), 0);
+    edge_row_ = -1;
     real_.reset();
 }
 
+int TerminalScreen::unknown_cell() {
+    const int mark = next_unknown_;
+    next_unknown_ = next_unknown_ == -0x7FFFFFFF ? -1 : next_unknown_ - 1;
+    return mark;
+}
+
 int TerminalScreen::cell(int x, int y) const {
-    const int c = cells_[static_cast<std::size_t>(index(x, y))];
+    const int c = want_[static_cast<std::size_t>(index(x, y))];
     return c < 0 ? -1 : c;
 }
 
@@ -32,6 +55,49 @@ void TerminalScreen::set_terminal_cursor(Coord at) {
     real_ = at;
     cursor_ = at;
 }
+
+// --- drawing --------------------------------------------------------------------
+
+void TerminalScreen::put_cells(Coord at, const std::uint8_t* bytes, int count) {
+    if (count <= 0) return;
+    // A row whose last cell was just filled goes on where the text goes on.
+    if (at.x == 0 && at.y > 0)
+        continues_[static_cast<std::size_t>(at.y - 1)] = edge_row_ == at.y - 1 ? 1 : 0;
+    for (int i = 0; i < count; ++i)
+        want_[static_cast<std::size_t>(index(at.x + i, at.y))] = bytes[i];
+    edge_row_ = at.x + count == cols_ ? at.y : -1;
+}
+
+void TerminalScreen::fill(Coord at, int count, std::uint8_t ch) {
+    for (int i = index(at.x, at.y); count > 0 && i < cols_ * rows_; ++i, --count)
+        want_[static_cast<std::size_t>(i)] = ch;
+}
+
+bool TerminalScreen::scroll(Rect source, Coord dest, std::uint8_t fill) {
+    const int top = std::max<int>(source.top, 0);
+    const int bottom = std::min<int>(source.bottom, rows_ - 1);
+    if (std::max<int>(source.left, 0) > std::min<int>(source.right, cols_ - 1) || top > bottom)
+        return false;
+    // Whole rows moving up are what the terminal scrolls itself, with what
+    // was drawn before on the rows that leave (they go to its scroll-back);
+    // anything else, and what the scroll leaves different, is drawn cell by
+    // cell.
+    const int dy = dest.y + (top - source.top);
+    const bool whole_rows = source.left <= 0 && source.right >= cols_ - 1 && dest.x == source.left;
+    const bool feeds = whole_rows && dy < top;
+    if (feeds) draw_differences();
+    Cells wanted = want_;
+    (void)scroll_cells<int>(wanted, cols_, rows_, source, dest, fill);
+    if (feeds) scroll_lines(std::max(dy, 0), bottom, top - dy);
+    want_ = std::move(wanted);
+    return true;
+}
+
+void TerminalScreen::ring_bell() {
+    vt::bell(out_);
+}
+
+// --- bringing the terminal along ---------------------------------------------------
 
 void TerminalScreen::go_to(Coord at) {
     if (real_) {
@@ -42,22 +108,14 @@ void TerminalScreen::go_to(Coord at) {
     real_ = at;
 }
 
-void TerminalScreen::put_cells(Coord at, const std::uint8_t* bytes, int count) {
-    if (count <= 0) return;
-    go_to(at);
-    for (int i = 0; i < count; ++i) {
-        vt::put_glyph(out_, bytes[i], utf8_);
-        cells_[static_cast<std::size_t>(index(at.x + i, at.y))] = bytes[i];
-    }
-    const int x = at.x + count;
-    if (x < cols_) {
-        real_ = Coord{static_cast<std::int16_t>(x), at.y};
-    } else if (at.y == rows_ - 1) {
+// The terminal's cursor after a glyph in the last column of row `y`.
+void TerminalScreen::after_last_column(int y) {
+    if (y == rows_ - 1) {
         // The cursor waits on the last cell for the next glyph to wrap it,
         // and a wrap from the bottom row would scroll the screen: placing it
         // now cancels that.
-        real_ = Coord{static_cast<std::int16_t>(cols_ - 1), at.y};
-        vt::move_to(out_, real_->y, real_->x);
+        real_ = Coord{static_cast<std::int16_t>(cols_ - 1), static_cast<std::int16_t>(y)};
+        vt::move_to(out_, y, cols_ - 1);
     } else {
         // Terminals differ in where a move from a pending wrap starts; the
         // next move is an absolute one.
@@ -65,35 +123,122 @@ void TerminalScreen::put_cells(Coord at, const std::uint8_t* bytes, int count) {
     }
 }
 
-void TerminalScreen::fill_row(Coord at, int count, std::uint8_t ch) {
-    if (!shows_blank(ch)) {
-        const std::vector<std::uint8_t> same(static_cast<std::size_t>(count), ch);
-        put_cells(at, same.data(), count);
-        return;
-    }
+void TerminalScreen::put_glyphs(Coord at, const int* cells, int count) {
     go_to(at);
-    if (at.x + count == cols_) {
-        vt::erase_line_right(out_);
-    } else {
-        vt::erase_chars(out_, count);
+    for (int i = 0; i < count; ++i) {
+        const auto byte = static_cast<std::uint8_t>(cells[i] < 0 ? blank : cells[i]);
+        vt::put_glyph(out_, byte, utf8_, code_page_);
+        const auto k = static_cast<std::size_t>(index(at.x + i, at.y));
+        // A cell whose earlier content we never knew can only be drawn blank.
+        want_[k] = shown_[k] = byte;
     }
-    std::fill_n(cells_.begin() + index(at.x, at.y), count, ch);
+    const int x = at.x + count;
+    if (x < cols_) {
+        real_ = Coord{static_cast<std::int16_t>(x), at.y};
+    } else {
+        after_last_column(at.y);
+    }
 }
 
-void TerminalScreen::fill(Coord at, int count, std::uint8_t ch) {
-    int x = at.x;
-    for (int y = at.y; count > 0 && y < rows_; ++y) {
-        const int n = std::min(count, cols_ - x);
-        fill_row(Coord{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)}, n, ch);
-        count -= n;
-        x = 0;
+void TerminalScreen::draw_differences() {
+    for (int y = 0; y < rows_; ++y) {
+        const auto row = want_.begin() + index(0, y);
+        if (!std::equal(row, row + cols_, shown_.begin() + index(0, y))) draw_row(y);
+    }
+}
+
+void TerminalScreen::draw_row(int y) {
+    (void)shift_row(y);
+    draw_runs(y);
+}
+
+// When the row's text from its first change on has moved sideways, as an
+// insert or a delete in the middle of a line moves it, the terminal moves it
+// itself (ICH, DCH) and only the new characters are drawn. True when it did.
+bool TerminalScreen::shift_row(int y) {
+    const int* want = want_.data() + index(0, y);
+    int* shown = shown_.data() + index(0, y);
+    int first = 0;
+    while (want[first] == shown[first])
+        ++first;
+    int last = cols_ - 1;
+    while (want[last] == shown[last])
+        --last;
+    const int changed = last - first + 1;
+    // Blanks to the end of the row are one erase.
+    if (std::all_of(want + first, want + cols_, [](int c) { return c == blank; })) return false;
+    for (int n = 1; n <= std::min(most_shifted, changed); ++n) {
+        std::string insert;
+        vt::insert_chars(insert, n);
+        const bool inserts = static_cast<int>(insert.size()) + n < changed &&
+                             std::equal(want + first + n, want + cols_, shown + first);
+        std::string remove;
+        vt::delete_chars(remove, n);
+        const bool deletes =
+            static_cast<int>(remove.size()) < changed &&
+            std::equal(want + first, want + cols_ - n, shown + first + n) &&
+            std::all_of(want + cols_ - n, want + cols_, [](int c) { return c == blank; });
+        if (!inserts && !deletes) continue;
+        go_to(Coord{static_cast<std::int16_t>(first), static_cast<std::int16_t>(y)});
+        if (inserts) {
+            out_ += insert;
+            std::copy_backward(shown + first, shown + cols_ - n, shown + cols_);
+            std::fill(shown + first, shown + first + n, blank);
+        } else {
+            out_ += remove;
+            std::copy(shown + first + n, shown + cols_, shown + first);
+            std::fill(shown + cols_ - n, shown + cols_, blank);
+        }
+        return true;
+    }
+    return false;
+}
+
+// The changed cells of a row, as runs: a run of blanks to the end of the row
+// is erased, any other run drawn; a few equal cells between two changes are
+// drawn along rather than stepped over.
+void TerminalScreen::draw_runs(int y) {
+    const int* want = want_.data() + index(0, y);
+    const int* shown = shown_.data() + index(0, y);
+    for (int x = 0; x < cols_;) {
+        if (want[x] == shown[x]) {
+            ++x;
+            continue;
+        }
+        int end = x;
+        for (int k = x + 1; k < cols_ && k - end <= most_rewritten + 1; ++k) {
+            if (want[k] != shown[k]) {
+                end = k;
+            } else if (want[k] < 0) {
+                break;  // an unknown cell cannot be drawn along
+            }
+        }
+        const Coord at{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
+        const auto is_blank = [](int c) { return c == blank; };
+        if (std::all_of(want + x, want + cols_, is_blank)) {
+            go_to(at);
+            vt::erase_line_right(out_);
+            std::fill(shown_.begin() + index(x, y), shown_.begin() + index(0, y + 1), blank);
+            return;
+        }
+        std::string erase;
+        vt::erase_chars(erase, end - x + 1);
+        if (std::all_of(want + x, want + end + 1, is_blank) &&
+            static_cast<int>(erase.size()) < end - x + 1) {
+            go_to(at);
+            out_ += erase;
+            std::fill(shown_.begin() + index(x, y), shown_.begin() + index(end + 1, y), blank);
+        } else {
+            put_glyphs(at, want + x, end - x + 1);
+        }
+        x = end + 1;
     }
 }
 
 // Scrolls the rows top to bottom up by `lines` with line feeds on the bottom
 // one: every terminal does that, and the rows leaving the top of the whole
 // screen go to the terminal's scroll-back. A part of the screen gets a scroll
-// region around it for the time of the feeds.
+// region around it for the time of the feeds. Both copies of the screen move.
 void TerminalScreen::scroll_lines(int top, int bottom, int lines) {
     const bool whole = top == 0 && bottom == rows_ - 1;
     if (!whole) {
@@ -108,76 +253,25 @@ void TerminalScreen::scroll_lines(int top, int bottom, int lines) {
         vt::reset_scroll_region(out_);
         real_ = Coord{0, 0};
     }
+    // The rows move up, and the rows the feeds bring in are blank.
+    const int kept = std::max(bottom - top + 1 - lines, 0);
+    for (Cells* cells : {&want_, &shown_}) {
+        const auto from = cells->begin() + index(0, bottom + 1 - kept);
+        std::copy(from, from + kept * cols_, cells->begin() + index(0, top));
+        std::fill(cells->begin() + index(0, top + kept), cells->begin() + index(0, bottom + 1),
+                  blank);
+    }
     for (int y = top; y <= bottom; ++y) {
-        for (int x = 0; x < cols_; ++x) {
-            const int from = y + lines;
-            cells_[static_cast<std::size_t>(index(x, y))] =
-                from <= bottom ? cells_[static_cast<std::size_t>(index(x, from))] : ' ';
-        }
+        const int from = y + lines;
+        continues_[static_cast<std::size_t>(y)] =
+            from <= bottom ? continues_[static_cast<std::size_t>(from)] : 0;
     }
-}
-
-// Draws every cell that differs from what the screen should hold. A cell
-// whose earlier content we never knew can only be drawn blank.
-void TerminalScreen::repaint_differences(const Cells& wanted) {
-    for (int y = 0; y < rows_; ++y) {
-        int x = 0;
-        while (x < cols_) {
-            if (cells_[static_cast<std::size_t>(index(x, y))] ==
-                wanted[static_cast<std::size_t>(index(x, y))]) {
-                ++x;
-                continue;
-            }
-            std::vector<std::uint8_t> run;
-            while (x + static_cast<int>(run.size()) < cols_) {
-                const auto i = static_cast<std::size_t>(index(x + static_cast<int>(run.size()), y));
-                if (cells_[i] == wanted[i]) break;
-                run.push_back(wanted[i] < 0 ? ' ' : static_cast<std::uint8_t>(wanted[i]));
-            }
-            put_cells(Coord{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)}, run.data(),
-                      static_cast<int>(run.size()));
-            x += static_cast<int>(run.size());
-        }
-    }
-}
-
-bool TerminalScreen::scroll(Rect source, Coord dest, std::uint8_t fill) {
-    const int left = std::max<int>(source.left, 0);
-    const int top = std::max<int>(source.top, 0);
-    const int right = std::min<int>(source.right, cols_ - 1);
-    const int bottom = std::min<int>(source.bottom, rows_ - 1);
-    if (left > right || top > bottom) return false;
-    const int dx = dest.x + (left - source.left);
-    const int dy = dest.y + (top - source.top);
-
-    // What the screen must hold afterwards: the source filled, then its old
-    // cells laid down at the destination, clipped to the screen.
-    Cells wanted = cells_;
-    for (int y = top; y <= bottom; ++y)
-        for (int x = left; x <= right; ++x)
-            wanted[static_cast<std::size_t>(index(x, y))] = fill;
-    for (int y = top; y <= bottom; ++y) {
-        for (int x = left; x <= right; ++x) {
-            const Coord to{static_cast<std::int16_t>(dx + x - left),
-                           static_cast<std::int16_t>(dy + y - top)};
-            if (inside(to))
-                wanted[static_cast<std::size_t>(index(to.x, to.y))] =
-                    cells_[static_cast<std::size_t>(index(x, y))];
-        }
-    }
-    // Whole rows moving up are what the terminal scrolls itself; anything
-    // else, and what the scroll leaves different, is drawn cell by cell.
-    if (left == 0 && right == cols_ - 1 && dx == 0 && dy < top)
-        scroll_lines(std::max(dy, 0), bottom, top - dy);
-    repaint_differences(wanted);
-    return true;
-}
-
-void TerminalScreen::ring_bell() {
-    vt::bell(out_);
+    if (top > 0) continues_[static_cast<std::size_t>(top - 1)] = 0;
+    edge_row_ = edge_row_ - lines >= top && edge_row_ <= bottom ? edge_row_ - lines : -1;
 }
 
 void TerminalScreen::settle() {
+    draw_differences();
     if (!real_ || *real_ != cursor_) go_to(cursor_);
     if (real_visible_ != visible_) {
         vt::show_cursor(out_, visible_);
@@ -187,6 +281,164 @@ void TerminalScreen::settle() {
 
 std::string TerminalScreen::take_output() {
     return std::exchange(out_, std::string{});
+}
+
+// --- the terminal changed under us ----------------------------------------------------
+
+// The lines of the drawn screen, each over its rows; which holds the cursor,
+// and the cursor's place in it.
+std::vector<TerminalScreen::Line> TerminalScreen::lines_of_screen(int& cursor_line,
+                                                                  int& cursor_offset) const {
+    std::vector<Line> lines;
+    cursor_line = 0;
+    cursor_offset = cursor_.x;
+    for (int y = 0; y < rows_; ++y) {
+        Line line;
+        const int first = y;
+        for (;; ++y) {
+            const auto row = want_.begin() + index(0, y);
+            line.cells.insert(line.cells.end(), row, row + cols_);
+            if (y == rows_ - 1 || continues_[static_cast<std::size_t>(y)] == 0) break;
+        }
+        for (int& c : line.cells)
+            if (c < 0) c = blank;  // what was there before: not to be drawn again
+        while (!line.cells.empty() && line.cells.back() == blank)
+            line.cells.pop_back();
+        if (cursor_.y >= first && cursor_.y <= y) {
+            cursor_line = static_cast<int>(lines.size());
+            cursor_offset = (cursor_.y - first) * cols_ + cursor_.x;
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+// Draws `lines` from the top of a blank screen, beginning with the row of
+// them numbered `first`, and puts the cursor back into its line.
+void TerminalScreen::lay_out(const std::vector<Line>& lines, int first, int cursor_line,
+                             int cursor_offset) {
+    std::fill(want_.begin(), want_.end(), blank);
+    std::fill(continues_.begin(), continues_.end(), 0);
+    edge_row_ = -1;
+    int row = -first;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::vector<int>& cells = lines[i].cells;
+        int count = rows_for(static_cast<int>(cells.size()), cols_);
+        if (static_cast<int>(i) == cursor_line) {
+            count = std::max(count, cursor_offset / cols_ + 1);
+            cursor_ = Coord{static_cast<std::int16_t>(cursor_offset % cols_),
+                            static_cast<std::int16_t>(row + cursor_offset / cols_)};
+        }
+        for (int r = 0; r < count; ++r, ++row) {
+            if (row < 0 || row >= rows_) continue;
+            const int from = std::min(r * cols_, static_cast<int>(cells.size()));
+            const int to = std::min(from + cols_, static_cast<int>(cells.size()));
+            std::copy(cells.begin() + from, cells.begin() + to, want_.begin() + index(0, row));
+            if (r + 1 < count) continues_[static_cast<std::size_t>(row)] = 1;
+        }
+    }
+}
+
+void TerminalScreen::shift_rows(int delta) {
+    const int old_rows = static_cast<int>(continues_.size());
+    Cells want(static_cast<std::size_t>(cols_ * rows_));
+    Cells shown(want.size());
+    std::vector<char> continues(static_cast<std::size_t>(rows_), 0);
+    for (int y = 0; y < rows_; ++y) {
+        const int from = y - delta;
+        for (int x = 0; x < cols_; ++x) {
+            const auto k = static_cast<std::size_t>(index(x, y));
+            if (from >= 0 && from < old_rows) {
+                want[k] = want_[k - static_cast<std::size_t>(delta * cols_)];
+                shown[k] = shown_[k - static_cast<std::size_t>(delta * cols_)];
+            } else {
+                want[k] = shown[k] = unknown_cell();
+            }
+        }
+        if (from >= 0 && from < old_rows)
+            continues[static_cast<std::size_t>(y)] = continues_[static_cast<std::size_t>(from)];
+    }
+    want_ = std::move(want);
+    shown_ = std::move(shown);
+    continues_ = std::move(continues);
+    edge_row_ = -1;
+}
+
+void TerminalScreen::resize(int cols, int rows, std::optional<Coord> reported) {
+    draw_differences();
+    if (cols == cols_ && reported) {
+        // The terminal kept the rows and moved them with the cursor.
+        rows_ = rows;
+        shift_rows(reported->y - cursor_.y);
+        set_terminal_cursor(*reported);
+        return;
+    }
+    if (cols == cols_) {
+        reset(cols, rows);
+        cursor_ = Coord{0, static_cast<std::int16_t>(rows - 1)};
+        return;
+    }
+    int cursor_line = 0;
+    int cursor_offset = 0;
+    const std::vector<Line> lines = lines_of_screen(cursor_line, cursor_offset);
+    cols_ = cols;
+    rows_ = rows;
+    want_.assign(static_cast<std::size_t>(cols * rows), blank);
+    continues_.assign(static_cast<std::size_t>(rows), 0);
+    // Every row the lines take, and as many before the cursor's as fit: the
+    // rows after the cursor's line are left out first.
+    int total = 0;
+    int cursor_row = 0;
+    for (int i = 0, row = 0; i < static_cast<int>(lines.size()); ++i) {
+        int count =
+            rows_for(static_cast<int>(lines[static_cast<std::size_t>(i)].cells.size()), cols);
+        if (i == cursor_line) {
+            count = std::max(count, cursor_offset / cols + 1);
+            cursor_row = row + cursor_offset / cols;
+        }
+        row += count;
+        if (!lines[static_cast<std::size_t>(i)].cells.empty() || i <= cursor_line) total = row;
+    }
+    const int first = std::clamp(total - rows, 0, cursor_row);
+    lay_out(lines, first, cursor_line, cursor_offset);
+    // The terminal's own rearrangement of the old rows is not known: the
+    // screen is cleared and drawn again.
+    shown_.assign(want_.size(), blank);
+    vt::move_to(out_, 0, 0);
+    vt::erase_below(out_);
+    real_ = Coord{0, 0};
+}
+
+void TerminalScreen::redraw_cursor_line(int cols, int rows, Coord reported) {
+    // Nothing was written meanwhile.
+    if (cols == cols_ && rows == rows_ && real_ && *real_ == reported && cursor_ == reported)
+        return;
+    int cursor_line = 0;
+    int cursor_offset = 0;
+    std::vector<Line> lines = lines_of_screen(cursor_line, cursor_offset);
+    lines = {std::move(lines[static_cast<std::size_t>(cursor_line)])};
+    reset(cols, rows);
+    real_ = reported;
+    // After whatever the shell wrote, on a row of its own; the screen
+    // scrolls up to make room below, as far as the rows above allow.
+    int start = reported.x == 0 ? reported.y : reported.y + 1;
+    const int count = std::max(rows_for(static_cast<int>(lines[0].cells.size()), cols_),
+                               cursor_offset / cols_ + 1);
+    const int feeds = std::min(start + count - rows_, start);
+    if (feeds > 0) {
+        scroll_lines(0, rows_ - 1, feeds);
+        start -= feeds;
+    }
+    // A line longer than the screen keeps the cursor's row in sight.
+    start = std::min(start, rows_ - 1 - cursor_offset / cols_);
+    const Cells before = want_;
+    lay_out(lines, -start, 0, cursor_offset);
+    // The rows the line does not take are as the shell left them.
+    for (int y = 0; y < rows_; ++y) {
+        if (y >= start && y < start + count) continue;
+        std::copy(before.begin() + index(0, y), before.begin() + index(0, y + 1),
+                  want_.begin() + index(0, y));
+    }
 }
 
 }  // namespace pelorin::platform

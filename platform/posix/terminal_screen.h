@@ -1,7 +1,15 @@
-// What the terminal shows and how to change it: a copy of the screen's cells,
-// the terminal's real cursor and visibility next to the ones the program
-// wants, and the output that turns one into the other. Drawing only appends
-// to the held output; the console sends it to the terminal in one piece.
+// What the terminal shows and how to change it. The screen model keeps two
+// copies of the cells: the screen the program has drawn, and the screen the
+// terminal shows as far as it is known. Drawing changes only the first; at
+// settle() the bytes that bring the terminal to it are worked out row by row
+// (the terminal's own insert and delete of characters where a row's text
+// has moved sideways) and appended to the held output, which the console
+// sends to the terminal in one piece.
+//
+// The model also knows which rows go on in the next one (a line of text
+// wrapping at the right edge), so that the lines can be laid out again when
+// the terminal changes its width, and the line the cursor is in can be drawn
+// again after the shell has written over the screen.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "platform/console_api.h"
 
 namespace pelorin::platform {
@@ -19,7 +28,11 @@ class TerminalScreen {
     // hold whatever was there before), the terminal's cursor at an unknown
     // place. The held output is kept.
     void reset(int cols, int rows);
-    void set_utf8(bool utf8) { utf8_ = utf8; }
+    // How the terminal shows the cells' bytes.
+    void set_charset(bool utf8, CodePage page) {
+        utf8_ = utf8;
+        code_page_ = page;
+    }
     int cols() const { return cols_; }
     int rows() const { return rows_; }
     bool inside(Coord at) const { return at.x >= 0 && at.y >= 0 && at.x < cols_ && at.y < rows_; }
@@ -47,32 +60,63 @@ class TerminalScreen {
     // After output that may not have reached the terminal.
     void forget_terminal_cursor() { real_.reset(); }
 
-    // Appends what brings the terminal's cursor and visibility to the wanted ones.
+    // The terminal is now `cols` x `rows`, its cursor where it `reported` it
+    // (nothing: it did not say). Everything already drawn is sent first. A
+    // change of height moves the rows with the cursor, as the terminal did;
+    // a change of width lays every line out again at the new width, on a
+    // screen cleared for it, the cursor on the same character.
+    void resize(int cols, int rows, std::optional<Coord> reported);
+    // The shell has written on the terminal (the process was stopped), which
+    // is now `cols` x `rows`: the line the cursor is in is drawn again from
+    // the start of a row of its own at the `reported` cursor, and the cursor
+    // goes back into it.
+    void redraw_cursor_line(int cols, int rows, Coord reported);
+
+    // Appends what brings the terminal to the screen drawn, the cursor and
+    // the visibility wanted.
     void settle();
     const std::string& output() const { return out_; }
     std::string take_output();
 
     // The byte a cell holds, or -1 while the cell shows what was there before.
     int cell(int x, int y) const;
+    // Whether row `y`'s text goes on at the start of the next row.
+    bool continues(int y) const { return continues_[static_cast<std::size_t>(y)] != 0; }
 
   private:
     using Cells = std::vector<int>;
+    struct Line;
     int index(int x, int y) const { return y * cols_ + x; }
+    int unknown_cell();
     void go_to(Coord at);
-    void fill_row(Coord at, int count, std::uint8_t ch);
+    void after_last_column(int y);
+    void put_glyphs(Coord at, const int* cells, int count);
+    void draw_differences();
+    void draw_row(int y);
+    bool shift_row(int y);
+    void draw_runs(int y);
     void scroll_lines(int top, int bottom, int lines);
-    void repaint_differences(const Cells& wanted);
+    std::vector<Line> lines_of_screen(int& cursor_line, int& cursor_offset) const;
+    void lay_out(const std::vector<Line>& lines, int first_row, int cursor_line, int cursor_offset);
+    void shift_rows(int delta);
 
     int cols_ = 0;
     int rows_ = 0;
     // One entry per cell: the byte drawn, or a negative mark of the cell that
     // was there before we drew (unique, so a moved unknown cell is told apart).
-    Cells cells_;
+    Cells want_;   // the screen the program has drawn
+    Cells shown_;  // the screen the terminal shows
+    int next_unknown_ = -1;
+    // Per row of the drawn screen: its text goes on in the next row.
+    std::vector<char> continues_;
+    // The row whose last cell the latest drawing filled, or -1.
+    int edge_row_ = -1;
     std::optional<Coord> real_;
     bool real_visible_ = true;  // terminals start with the cursor shown
     Coord cursor_;
     bool visible_ = true;
     bool utf8_ = false;
+    CodePage code_page_ = CodePage::cp437;
     std::string out_;
 };
 

@@ -1,6 +1,9 @@
 #include "platform/posix/terminal_signals.h"
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstring>
 
 #include "platform/posix/terminal_modes.h"
 
@@ -20,14 +23,38 @@ void reset_terminal_signal_state() {
         h.store(nullptr);
     s.closed = 0;
     s.continued = 0;
+    s.window_resized = 0;
     s.cursor_hidden = 0;
     s.cursor_fd = -1;
+    for (TerminalSignalState::ModeEntry& e : s.modes) {
+        e.changed = 0;
+        e.fd = -1;
+        e.original = termios{};
+    }
+    for (TerminalSignalState::Removal& r : s.removals)
+        r.used = 0;
 }
+
+namespace {
+
+// The signals from outside whose default action ends the process, but for
+// SIGHUP (the close event, on_hang_up_signal). All systems have them.
+constexpr int outside_ends[] = {SIGINT,  SIGQUIT,   SIGTERM, SIGPIPE, SIGALRM, SIGUSR1,
+                                SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ};
+// A fault of the program's own, or its abort.
+constexpr int crashes[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
+
+// The crash handlers' own stack: a crash may come from running out of stack.
+alignas(16) char crash_stack[64 * 1024];
+
+}  // namespace
 
 sigset_t ending_signals() {
     sigset_t set;
     sigemptyset(&set);
-    for (const int s : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP})
+    for (const int s : outside_ends)
+        sigaddset(&set, s);
+    for (const int s : {SIGHUP, SIGTSTP})
         sigaddset(&set, s);
     return set;
 }
@@ -55,12 +82,12 @@ void show_cursor_if_hidden() noexcept {
     s.cursor_hidden = 0;
 }
 
-void set_action(const TerminalSys& sys, int signal, void (*handler)(int)) {
+void set_action(const TerminalSys& sys, int signal, void (*handler)(int), int flags = 0) {
     struct sigaction action {};
     action.sa_handler = handler;
     action.sa_mask = ending_signals();
     sigaddset(&action.sa_mask, SIGCONT);
-    action.sa_flags = SA_RESTART;
+    action.sa_flags = SA_RESTART | flags;
     (void)sys.sigaction(signal, &action, nullptr);
 }
 
@@ -81,8 +108,10 @@ void end_by_signal(const TerminalSys& sys, int signal) noexcept {
     sys.exit_now(128 + signal);
 }
 
-// The terminal as the user had it, before anything else can happen.
+// What the program leaves as the user had it before the process ends: no
+// temporary file, the terminal's mode and its cursor.
 void give_terminal_back() noexcept {
+    remove_registered_files();
     restore_terminal_modes(handler_sys());
     show_cursor_if_hidden();
 }
@@ -105,12 +134,20 @@ void watch_terminal_signals(const TerminalSys& sys) {
     if (s.watching) return;
     s.watching = true;
     s.sys = sys;
-    for (const int signal : {SIGINT, SIGQUIT, SIGTERM})
+    for (const int signal : outside_ends)
         if (!ignored_now(sys, signal)) set_action(sys, signal, on_ending_signal);
+    stack_t stack{};
+    stack.ss_sp = crash_stack;
+    stack.ss_size = sizeof crash_stack;
+    const bool own_stack = sys.sigaltstack(&stack, nullptr) == 0;
+    for (const int signal : crashes)
+        if (!ignored_now(sys, signal))
+            set_action(sys, signal, on_crash_signal, own_stack ? SA_ONSTACK : 0);
     s.hang_up_ignored = ignored_now(sys, SIGHUP);
     if (!s.hang_up_ignored) set_action(sys, SIGHUP, on_hang_up_signal);
     if (!ignored_now(sys, SIGTSTP)) set_action(sys, SIGTSTP, on_stop_signal);
     set_action(sys, SIGCONT, on_continue_signal);
+    set_action(sys, SIGWINCH, on_window_size_signal);
 }
 
 // --- control handlers ---------------------------------------------------------
@@ -171,6 +208,11 @@ void on_ending_signal(int signal) noexcept {
     errno = saved_errno;
 }
 
+void on_crash_signal(int signal) noexcept {
+    give_terminal_back();
+    end_by_signal(handler_sys(), signal);
+}
+
 void on_hang_up_signal(int signal) noexcept {
     const int saved_errno = errno;
     give_close_event();
@@ -196,14 +238,68 @@ void on_continue_signal(int) noexcept {
     terminal_signal_state.continued = 1;
 }
 
+void on_window_size_signal(int) noexcept {
+    terminal_signal_state.window_resized = 1;
+}
+
+// --- files to remove ---------------------------------------------------------------
+
+void hold_removal_signals(sigset_t& before) {
+    hold_ending_signals(real_terminal_sys(), before);
+}
+
+void release_removal_signals(const sigset_t& before) {
+    release_ending_signals(real_terminal_sys(), before);
+}
+
+int remove_on_ending_signal(const char* path) {
+    const std::size_t length = std::strlen(path);
+    if (length >= removal_path_bytes) return -1;
+    sigset_t before;
+    hold_removal_signals(before);
+    watch_terminal_signals(real_terminal_sys());
+    int taken = -1;
+    auto& removals = terminal_signal_state.removals;
+    for (std::size_t i = 0; i < removals.size() && taken < 0; ++i) {
+        if (removals[i].used != 0) continue;
+        std::memcpy(removals[i].path.data(), path, length + 1);
+        removals[i].used = 1;
+        taken = static_cast<int>(i);
+    }
+    release_removal_signals(before);
+    return taken;
+}
+
+void keep_on_ending_signal(int slot) {
+    if (slot < 0 || slot >= removal_slots) return;
+    terminal_signal_state.removals[static_cast<std::size_t>(slot)].used = 0;
+}
+
+void remove_registered_files() noexcept {
+    const int saved_errno = errno;
+    for (TerminalSignalState::Removal& r : terminal_signal_state.removals) {
+        if (r.used == 0) continue;
+        (void)::unlink(r.path.data());
+        r.used = 0;
+    }
+    errno = saved_errno;
+}
+
 bool take_continued() noexcept {
     if (terminal_signal_state.continued == 0) return false;
     terminal_signal_state.continued = 0;
     return true;
 }
 
+bool take_window_resized() noexcept {
+    if (terminal_signal_state.window_resized == 0) return false;
+    terminal_signal_state.window_resized = 0;
+    return true;
+}
+
 void end_after_hang_up(const TerminalSys& sys) noexcept {
     give_close_event();
+    remove_registered_files();
     restore_terminal_modes(sys);
     if (terminal_signal_state.hang_up_ignored) {
         sys.exit_now(hang_up_exit_code);

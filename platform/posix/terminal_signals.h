@@ -1,11 +1,18 @@
 // The terminal console's signals: the ends of the process that come from
-// outside, and stopping and continuing.
+// outside, stopping and continuing, and the window changing size. Everything
+// a signal handler reads or writes is in one record here, the terminal modes
+// to give back included.
 //
 // - Ctrl+C (SIGINT), SIGTERM and Ctrl+\ (SIGQUIT) end the process as usual:
 //   the terminal is given back its mode first, then the signal's default
 //   action is taken by raising it again. SIGINT is first offered to the
 //   console control handlers as a Ctrl+C event; one that handles it keeps
-//   the process going.
+//   the process going. So do the other signals whose default is to end the
+//   process (SIGPIPE, SIGALRM, SIGUSR1, ...).
+// - A crash (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS) gives
+//   the terminal back too and then ends the process by the same signal. Its
+//   handler runs on a stack of its own, so that even running out of stack
+//   leaves the terminal as the user had it.
 // - A hang-up (SIGHUP, or the terminal found gone by a read) is the console's
 //   close event: the control handlers are called with it, and the process
 //   then ends at once, as a console process does after its close handlers.
@@ -15,6 +22,14 @@
 //
 // A signal the process was started with ignored (SIGINT and SIGQUIT in a
 // background job of a script, SIGHUP under nohup) stays ignored.
+//
+// - A window size change (SIGWINCH) is only noted; the console learns the
+//   new size at its next look at the terminal.
+// - Every signal that ends the process first removes the files registered
+//   for it: the temporaries of replacements under way (replacement_file.h),
+//   so that only a kill that cannot be caught leaves one behind. The
+//   handlers are installed by the first registration too, when no console
+//   has installed them.
 //
 // Handlers only do what is safe there: they set flags, call tcsetattr,
 // write a fixed sequence, and raise. They never touch the output the console
@@ -33,12 +48,24 @@
 
 namespace pelorin::platform {
 
+// At most this many files to remove at once, each a path of fewer bytes.
+inline constexpr int removal_slots = 8;
+inline constexpr std::size_t removal_path_bytes = 1024;
+
 // Exit code when the terminal is gone and SIGHUP, which the process was
 // started with ignored, cannot end it: 128 + SIGHUP, the status a shell
 // shows for a process ended by a hang-up.
 inline constexpr int hang_up_exit_code = 128 + SIGHUP;
 
 struct TerminalSignalState {
+    // A terminal whose mode the program changes, and the mode it had before.
+    struct ModeEntry {
+        int fd = -1;
+        termios original{};
+        // A mode of the program's is (or is about to be) in force.
+        volatile std::sig_atomic_t changed = 0;
+    };
+
     // The system calls the handlers make.
     TerminalSys sys{};
     bool watching = false;
@@ -51,21 +78,34 @@ struct TerminalSignalState {
     volatile std::sig_atomic_t closed = 0;
     // The process went on after a stop.
     volatile std::sig_atomic_t continued = 0;
+    // The window changed size since the console last looked.
+    volatile std::sig_atomic_t window_resized = 0;
     // The terminal shows no cursor; it is shown again before the process
     // ends or stops. cursor_fd is where, -1 when nothing may be written.
     volatile std::sig_atomic_t cursor_hidden = 0;
     volatile std::sig_atomic_t cursor_fd = -1;
+    // The keyboard's terminal and the one asked for the cursor, which are
+    // one and the same but for unusual redirections.
+    std::array<ModeEntry, 2> modes;
+    // Files to remove when a signal ends the process (relative to the
+    // current directory, which the program never changes).
+    struct Removal {
+        volatile std::sig_atomic_t used = 0;
+        std::array<char, removal_path_bytes> path{};
+    };
+    std::array<Removal, removal_slots> removals;
 };
 
 extern TerminalSignalState terminal_signal_state;
-// Forgets the handlers and flags (tests). Dispositions are left alone.
+// Forgets the handlers, flags and modes (tests). Dispositions are left alone.
 void reset_terminal_signal_state();
 
 // Installs the handlers, once per process, to make their calls through `sys`.
 void watch_terminal_signals(const TerminalSys& sys);
 
 // The signals whose actions must wait while output is held: SIGINT, SIGQUIT,
-// SIGTERM, SIGHUP, SIGTSTP.
+// SIGTERM, SIGHUP, SIGTSTP and the other ending signals that come from
+// outside. A crash cannot wait.
 sigset_t ending_signals();
 // Blocks them, keeping the mask there was in `before`; release puts it back.
 void hold_ending_signals(const TerminalSys& sys, sigset_t& before);
@@ -77,8 +117,23 @@ bool remove_ctrl_handler(const TerminalSys& sys, CtrlHandler handler);
 // Calls the handlers, newest first, until one handles `event`.
 bool call_ctrl_handlers(std::uint32_t event) noexcept;
 
+// Blocks the ending signals, so that a file can be created and registered
+// with no signal in between; release puts the mask back.
+void hold_removal_signals(sigset_t& before);
+void release_removal_signals(const sigset_t& before);
+// Registers `path` for removal by an ending signal, installing the handlers
+// if no console has; the slot, or -1 when all are taken or the path is too
+// long.
+int remove_on_ending_signal(const char* path);
+// Forgets the file of `slot` (-1 does nothing).
+void keep_on_ending_signal(int slot);
+// Removes every registered file; safe in a signal handler.
+void remove_registered_files() noexcept;
+
 // True once after each time the process went on from a stop.
 bool take_continued() noexcept;
+// True once for every run of window size changes since the last call.
+bool take_window_resized() noexcept;
 
 // The terminal is gone, found by the program's own thread: the close event,
 // the terminal given back what can be, and the end (by SIGHUP's default
@@ -87,9 +142,11 @@ bool take_continued() noexcept;
 void end_after_hang_up(const TerminalSys& sys) noexcept;
 
 // The handlers themselves, for tests.
-void on_ending_signal(int signal) noexcept;  // SIGINT, SIGQUIT, SIGTERM
+void on_ending_signal(int signal) noexcept;  // SIGINT, SIGQUIT, SIGTERM, ...
+void on_crash_signal(int signal) noexcept;   // SIGSEGV, SIGABRT, ...
 void on_hang_up_signal(int signal) noexcept;
 void on_stop_signal(int signal) noexcept;
 void on_continue_signal(int signal) noexcept;
+void on_window_size_signal(int signal) noexcept;
 
 }  // namespace pelorin::platform

@@ -9,22 +9,6 @@
 
 namespace pelorin::platform {
 
-TerminalSignals terminal_signals;
-
-void reset_terminal_signals() {
-    terminal_signals.window_resized = 0;
-}
-
-void note_window_resized() noexcept {
-    terminal_signals.window_resized = 1;
-}
-
-bool take_window_resized() noexcept {
-    if (terminal_signals.window_resized == 0) return false;
-    terminal_signals.window_resized = 0;
-    return true;
-}
-
 namespace {
 
 int real_open(const char* path, int flags) {
@@ -46,20 +30,6 @@ void real_sleep_ms(std::uint32_t ms) {
     // A signal (a window resize) must not cut the wait short.
     while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
-}
-
-void on_window_change(int) {
-    note_window_resized();
-}
-
-void real_watch_resize() {
-    struct sigaction action {};
-    action.sa_handler = on_window_change;
-    sigemptyset(&action.sa_mask);
-    // Restarted calls: a resize must not make a blocking read of standard
-    // input fail.
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGWINCH, &action, nullptr);
 }
 
 int real_sigprocmask(int how, const sigset_t* set, sigset_t* old) {
@@ -84,9 +54,9 @@ const TerminalSys real_sys{
     .getsid = ::getsid,
     .now_ms = real_now_ms,
     .sleep_ms = real_sleep_ms,
-    .watch_resize = real_watch_resize,
     .sigaction = ::sigaction,
     .sigprocmask = real_sigprocmask,
+    .sigaltstack = ::sigaltstack,
     .raise = ::raise,
     .exit_now = real_exit_now,
 };

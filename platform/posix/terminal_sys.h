@@ -32,12 +32,11 @@ struct TerminalSys {
     // A monotonic clock in milliseconds.
     std::int64_t (*now_ms)();
     void (*sleep_ms)(std::uint32_t ms);
-    // Installs the window-size-change handler (it only calls
-    // note_window_resized); called once per console.
-    void (*watch_resize)();
     // Signal dispositions and the blocked set of the calling thread.
     int (*sigaction)(int signal, const struct sigaction* action, struct sigaction* old);
     int (*sigprocmask)(int how, const sigset_t* set, sigset_t* old);
+    // The alternate stack signal handlers may run on.
+    int (*sigaltstack)(const stack_t* stack, stack_t* old);
     // Sends `signal` to the process itself.
     int (*raise)(int signal);
     // Ends the process at once with `code` (no exit steps).
@@ -65,18 +64,5 @@ bool same_terminal(const TerminalSys& sys, int a, int b);
 // that /dev/tty opens. (A descriptor opened through /dev/tty reports the
 // device /dev/tty itself, so it cannot be compared with same_terminal.)
 bool is_controlling_terminal(const TerminalSys& sys, int fd);
-
-// Process-wide record of window-size changes, written from the signal handler.
-struct TerminalSignals {
-    volatile std::sig_atomic_t window_resized = 0;
-};
-
-extern TerminalSignals terminal_signals;
-void reset_terminal_signals();
-
-// Safe in a signal handler: only sets the flag.
-void note_window_resized() noexcept;
-// True once for every run of changes since the last call.
-bool take_window_resized() noexcept;
 
 }  // namespace pelorin::platform

@@ -1,6 +1,6 @@
 #include "platform/posix/terminal_vt.h"
 
-#include "platform/cp437.h"
+#include "platform/code_page.h"
 
 namespace pelorin::platform::vt {
 namespace {
@@ -102,6 +102,19 @@ void erase_line_right(std::string& out) {
     out += 'K';
 }
 
+void erase_below(std::string& out) {
+    csi(out);
+    out += 'J';
+}
+
+void insert_chars(std::string& out, int n) {
+    relative(out, n, '@');
+}
+
+void delete_chars(std::string& out, int n) {
+    relative(out, n, 'P');
+}
+
 void bell(std::string& out) {
     out += '\a';
 }
@@ -132,72 +145,17 @@ void move_cursor(std::string& out, Coord from, Coord to) {
     out += *best;
 }
 
-void put_glyph(std::string& out, std::uint8_t byte, bool utf8) {
-    const char32_t glyph = cp437_to_unicode(byte);
+void put_character(std::string& out, char32_t c, bool utf8) {
     if (utf8) {
-        put_utf8(out, glyph);
+        put_utf8(out, c);
     } else {
-        out += glyph >= 0x20 && glyph < 0x7F ? static_cast<char>(glyph) : '?';
+        const bool latin1 = (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c <= 0xFF);
+        out += latin1 ? static_cast<char>(c) : '?';
     }
 }
 
-bool CursorReportScanner::take_digit(std::uint8_t byte, int& value) {
-    // Five digits are more than any screen has; a longer number is no report.
-    if (byte < '0' || byte > '9' || digits_ == 5) return false;
-    value = value * 10 + (byte - '0');
-    ++digits_;
-    held_ += static_cast<char>(byte);
-    return true;
-}
-
-bool CursorReportScanner::feed(std::uint8_t byte, std::string& input) {
-    switch (state_) {
-        case State::ground:
-            break;
-        case State::escape:
-            if (byte == '[') {
-                held_ += '[';
-                state_ = State::row;
-                row_ = 0;
-                digits_ = 0;
-                return false;
-            }
-            break;
-        case State::row:
-            if (take_digit(byte, row_)) return false;
-            if (byte == ';' && digits_ > 0) {
-                held_ += ';';
-                state_ = State::column;
-                column_ = 0;
-                digits_ = 0;
-                return false;
-            }
-            break;
-        case State::column:
-            if (take_digit(byte, column_)) return false;
-            if (byte == 'R' && digits_ > 0) {
-                held_.clear();
-                state_ = State::ground;
-                return true;
-            }
-            break;
-    }
-    // Not (or no longer) a report: what was held is input, and this byte
-    // starts afresh.
-    release(input);
-    if (byte == static_cast<std::uint8_t>(esc)) {
-        held_ += esc;
-        state_ = State::escape;
-    } else {
-        input += static_cast<char>(byte);
-    }
-    return false;
-}
-
-void CursorReportScanner::release(std::string& input) {
-    input += held_;
-    held_.clear();
-    state_ = State::ground;
+void put_glyph(std::string& out, std::uint8_t byte, bool utf8, CodePage page) {
+    put_character(out, code_page_to_unicode(page, byte), utf8);
 }
 
 }  // namespace pelorin::platform::vt

@@ -1,6 +1,5 @@
 // The escape sequences of VT100-compatible terminals (xterm and its kin), as
-// small functions that append to an output buffer, and the scanner that picks
-// the terminal's cursor-position report out of the input bytes.
+// small functions that append to an output buffer.
 //
 // Rows and columns passed here are 0-based; the sequences carry them 1-based.
 #pragma once
@@ -8,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/code_page.h"
 #include "platform/console_api.h"
 
 namespace pelorin::platform::vt {
@@ -31,6 +31,14 @@ void reset_scroll_region(std::string& out);
 void erase_chars(std::string& out, int n);
 // EL 0: blank from the cursor to the end of its row; the cursor stays.
 void erase_line_right(std::string& out);
+// ED 0: blank from the cursor to the end of the screen; the cursor stays.
+void erase_below(std::string& out);
+// ICH: n blank cells in at the cursor, the rest of the row moving right
+// (what passes the right edge is lost); the cursor stays.
+void insert_chars(std::string& out, int n);
+// DCH: n cells out at the cursor, the rest of the row moving left and
+// blanks coming in at the right edge; the cursor stays.
+void delete_chars(std::string& out, int n);
 void bell(std::string& out);
 // DSR 6: the terminal answers with ESC [ row ; col R.
 void request_cursor_position(std::string& out);
@@ -40,34 +48,10 @@ void request_cursor_position(std::string& out);
 // that could scroll is ever chosen.
 void move_cursor(std::string& out, Coord from, Coord to);
 
-// The glyph of code page 437 that a cell holding `byte` shows: UTF-8 when
-// the terminal takes it, else printable ASCII as it is and '?' for the rest.
-void put_glyph(std::string& out, std::uint8_t byte, bool utf8);
-
-// Picks ESC [ row ; col R out of a stream of input bytes that may hold
-// typed keys around it. Fed one byte at a time; bytes that turn out not to
-// belong to a report are handed on as input, in order.
-class CursorReportScanner {
-  public:
-    // Returns true when `byte` completed a report (then row() and column(),
-    // 1-based as sent); otherwise any bytes now known to be input are
-    // appended to `input`.
-    bool feed(std::uint8_t byte, std::string& input);
-    // Hands on a report begun but not finished, as input.
-    void release(std::string& input);
-    bool holding() const { return !held_.empty(); }
-    int row() const { return row_; }
-    int column() const { return column_; }
-
-  private:
-    enum class State { ground, escape, row, column };
-    bool take_digit(std::uint8_t byte, int& value);
-
-    State state_ = State::ground;
-    std::string held_;
-    int digits_ = 0;
-    int row_ = 0;
-    int column_ = 0;
-};
+// A character in the terminal's encoding: UTF-8 when the terminal takes it,
+// else one byte of ISO 8859-1; '?' where that has no such character.
+void put_character(std::string& out, char32_t c, bool utf8);
+// The glyph that a cell holding `byte` shows in the code page.
+void put_glyph(std::string& out, std::uint8_t byte, bool utf8, CodePage page = CodePage::cp437);
 
 }  // namespace pelorin::platform::vt

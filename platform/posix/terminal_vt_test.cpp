@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/code_page.h"
 #include "platform/coords_for_tests.h"
-#include "platform/cp437.h"
 #include "platform/posix/terminal_emulator_for_tests.h"
 
 namespace pelorin::platform::vt {
@@ -116,16 +116,23 @@ TEST(VtGlyphs, Utf8ShowsCodePage437) {
     EXPECT_EQ(glyph(0xFF, true), "\xC2\xA0");      // no-break space
 }
 
-TEST(VtGlyphs, OtherCharacterSetsGetAsciiOrQuestionMark) {
+TEST(VtGlyphs, Latin1TerminalsGetLatin1OrQuestionMark) {
     EXPECT_EQ(glyph('A', false), "A");
     EXPECT_EQ(glyph('~', false), "~");
     EXPECT_EQ(glyph(' ', false), " ");
     EXPECT_EQ(glyph(0, false), " ");  // the blank glyph of byte 0
     EXPECT_EQ(glyph(1, false), "?");
     EXPECT_EQ(glyph(0x7F, false), "?");
-    EXPECT_EQ(glyph(0x82, false), "?");
+    EXPECT_EQ(glyph(0x82, false), "\xE9");  // e with acute accent
+    EXPECT_EQ(glyph(0xB3, false), "?");     // box drawing
     for (int b = 0; b < 256; ++b)
         EXPECT_EQ(glyph(static_cast<std::uint8_t>(b), false).size(), 1u);
+}
+
+TEST(VtGlyphs, CodePage866ShowsCyrillic) {
+    std::string out;
+    put_glyph(out, 0x80, true, CodePage::cp866);
+    EXPECT_EQ(out, "\xD0\x90");  // А
 }
 
 TEST(VtGlyphs, EveryUtf8GlyphDecodesBackToItsCodePoint) {
@@ -135,71 +142,6 @@ TEST(VtGlyphs, EveryUtf8GlyphDecodesBackToItsCodePoint) {
         EXPECT_EQ(term.at(0, 0), cp437_to_unicode(static_cast<std::uint8_t>(b))) << b;
         EXPECT_EQ(term.x(), 1) << b;
     }
-}
-
-struct Scan {
-    std::string input;
-    int reports = 0;
-    int row = 0;
-    int column = 0;
-};
-
-Scan scan(const std::string& bytes, CursorReportScanner& scanner) {
-    Scan s;
-    for (char c : bytes) {
-        if (scanner.feed(static_cast<std::uint8_t>(c), s.input)) {
-            ++s.reports;
-            s.row = scanner.row();
-            s.column = scanner.column();
-        }
-    }
-    return s;
-}
-
-TEST(VtCursorReport, FoundAmongTypedKeys) {
-    CursorReportScanner scanner;
-    const Scan s = scan("ab\x1b[12;40Rcd", scanner);
-    EXPECT_EQ(s.reports, 1);
-    EXPECT_EQ(s.row, 12);
-    EXPECT_EQ(s.column, 40);
-    EXPECT_EQ(s.input, "abcd");
-    EXPECT_FALSE(scanner.holding());
-}
-
-TEST(VtCursorReport, KeySequencesPassAsInput) {
-    for (const std::string keys :
-         {"\x1b[A", "\x1b[1;5A", "\x1b[;5R", "\x1b[5R", "\x1bOP", "\x1b[123456;1R", "\x1b[2;x"}) {
-        CursorReportScanner scanner;
-        const Scan s = scan(keys + "q", scanner);
-        EXPECT_EQ(s.reports, 0) << keys;
-        EXPECT_EQ(s.input, keys + "q");
-    }
-}
-
-TEST(VtCursorReport, EscapeBeforeTheReportIsAKey) {
-    CursorReportScanner scanner;
-    const Scan s = scan("\x1b\x1b[3;4R", scanner);
-    EXPECT_EQ(s.reports, 1);
-    EXPECT_EQ(s.input, "\x1b");
-    EXPECT_EQ(s.row, 3);
-    EXPECT_EQ(s.column, 4);
-}
-
-TEST(VtCursorReport, SplitReportIsHeldUntilReleased) {
-    CursorReportScanner scanner;
-    Scan s = scan("x\x1b[7", scanner);
-    EXPECT_EQ(s.input, "x");
-    EXPECT_TRUE(scanner.holding());
-    s = scan(";9R", scanner);
-    EXPECT_EQ(s.reports, 1);
-    EXPECT_EQ(s.column, 9);
-
-    s = scan("\x1b[5", scanner);
-    scanner.release(s.input);
-    EXPECT_EQ(s.input, "\x1b[5");
-    EXPECT_FALSE(scanner.holding());
-    s = scan("R", scanner);  // no longer the end of a report
-    EXPECT_EQ(s.input, "R");
 }
 
 }  // namespace

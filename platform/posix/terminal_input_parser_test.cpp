@@ -1,4 +1,4 @@
-#include "platform/posix/key_decoder.h"
+#include "platform/posix/terminal_input_parser.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ constexpr std::uint32_t SHIFT = ks::shift;
 constexpr std::uint32_t CTRL = ks::left_ctrl;
 constexpr std::uint32_t ALT = ks::left_alt;
 constexpr std::uint32_t ENH = ks::enhanced;
-constexpr std::uint64_t TIMEOUT = KeyDecoder::escape_timeout_ms;
+constexpr std::uint64_t TIMEOUT = TerminalInputParser::escape_timeout_ms;
 
 KeyEvent ev(std::uint16_t vk, std::uint16_t scan, std::uint8_t ch, std::uint32_t state = 0) {
     return KeyEvent{true, 1, vk, scan, ch, state};
@@ -34,31 +34,36 @@ std::string describe(const std::vector<KeyEvent>& events) {
     return s;
 }
 
-// A decoder with its own clock.
+// A parser with its own clock.
 struct Session {
-    explicit Session(InputEncoding encoding = InputEncoding::utf8) : decoder(encoding) {}
+    explicit Session(InputEncoding encoding = InputEncoding::utf8, CodePage page = CodePage::cp437)
+        : parser(encoding, page) {}
 
     // Feeds `bytes`, `step` milliseconds apart.
     Session& feed(std::string_view bytes, std::uint64_t step = 0) {
         for (const char c : bytes) {
-            keep(decoder.feed(static_cast<std::uint8_t>(c), now));
+            keep(parser.feed(static_cast<std::uint8_t>(c), now));
             now += step;
         }
         return *this;
     }
     Session& wait(std::uint64_t ms) {
         now += ms;
-        keep(decoder.tick(now));
+        keep(parser.tick(now));
         return *this;
     }
-    void keep(const DecodedKeys& keys) {
-        EXPECT_LE(keys.size(), 3u);
-        events.insert(events.end(), keys.begin(), keys.end());
+    void keep(const ParsedInputs& got) {
+        EXPECT_LE(got.size(), 3u);
+        for (const ParsedInput& item : got) {
+            items.push_back(item);
+            if (item.kind == ParsedInput::Kind::key) events.push_back(item.key);
+        }
     }
 
-    KeyDecoder decoder;
+    TerminalInputParser parser;
     std::uint64_t now = 0;
-    std::vector<KeyEvent> events;
+    std::vector<ParsedInput> items;  // everything, in order
+    std::vector<KeyEvent> events;    // the keys among them
 };
 
 // Everything `bytes` decodes to, the last Esc settled by time.
@@ -72,6 +77,25 @@ void expect_decodes(std::string_view bytes, const std::vector<KeyEvent>& expecte
                              << "\n got: " << describe(got);
 }
 
+ParsedInput key(const KeyEvent& e) {
+    ParsedInput item;
+    item.kind = ParsedInput::Kind::key;
+    item.key = e;
+    return item;
+}
+
+ParsedInput report(int row, int column) {
+    ParsedInput item;
+    item.kind = ParsedInput::Kind::cursor_report;
+    item.row = row;
+    item.column = column;
+    return item;
+}
+
+ParsedInput other() {
+    return ParsedInput{};
+}
+
 // xterm's modifier parameters 2 to 8 and the key_state bits they stand for.
 struct Modifier {
     int param;
@@ -81,7 +105,7 @@ constexpr Modifier modifiers[] = {
     {2, SHIFT},        {3, ALT},        {4, SHIFT | ALT},       {5, CTRL},
     {6, SHIFT | CTRL}, {7, ALT | CTRL}, {8, SHIFT | ALT | CTRL}};
 
-TEST(KeyDecoderTable, EveryRowDecodesToItsKey) {
+TEST(InputParserTable, EveryRowDecodesToItsKey) {
     for (const TerminalSequence& row : terminal_sequences()) {
         SCOPED_TRACE(testing::PrintToString(std::string(row.bytes)));
         EXPECT_EQ(decode(row.bytes), std::vector<KeyEvent>{key_ev(row.key, row.modifiers)});
@@ -92,7 +116,7 @@ TEST(KeyDecoderTable, EveryRowDecodesToItsKey) {
     }
 }
 
-TEST(KeyDecoderTable, EveryRowTakesTheXtermModifierParameter) {
+TEST(InputParserTable, EveryRowTakesTheXtermModifierParameter) {
     int vt220_rows = 0;
     int letter_rows = 0;
     for (const TerminalSequence& row : terminal_sequences()) {
@@ -122,7 +146,7 @@ TEST(KeyDecoderTable, EveryRowTakesTheXtermModifierParameter) {
     EXPECT_GT(letter_rows, 0);
 }
 
-TEST(KeyDecoderTable, KeysOfTheUsPcKeyboard) {
+TEST(InputParserTable, KeysOfTheUsPcKeyboard) {
     // Independent of the table: the events a Windows console gives.
     expect_decodes("\x1b[D", {ev(0x25, 0x4B, 0, ENH)});
     expect_decodes("\x1bOA", {ev(0x26, 0x48, 0, ENH)});
@@ -146,7 +170,7 @@ TEST(KeyDecoderTable, KeysOfTheUsPcKeyboard) {
     expect_decodes("\x1b[E", {ev(0x0C, 0x4C, 0)});
 }
 
-TEST(KeyDecoderModifiers, XtermAndRxvtForms) {
+TEST(InputParserModifiers, XtermAndRxvtForms) {
     expect_decodes("\x1b[1;5D", {ev(0x25, 0x4B, 0, CTRL | ENH)});
     expect_decodes("\x1b[1;2A", {ev(0x26, 0x48, 0, SHIFT | ENH)});
     expect_decodes("\x1b[1;3C", {ev(0x27, 0x4D, 0, ALT | ENH)});
@@ -170,7 +194,7 @@ TEST(KeyDecoderModifiers, XtermAndRxvtForms) {
     expect_decodes("\x1bO5M", {ev(0x0D, 0x1C, 10, CTRL | ENH)});
 }
 
-TEST(KeyDecoderCharacters, PrintableAsciiWithShiftWhereTheKeyNeedsIt) {
+TEST(InputParserCharacters, PrintableAsciiWithShiftWhereTheKeyNeedsIt) {
     expect_decodes("a", {ev(0x41, 0x1E, 'a')});
     expect_decodes("A", {ev(0x41, 0x1E, 'A', SHIFT)});
     expect_decodes("?", {ev(0xBF, 0x35, '?', SHIFT)});
@@ -189,7 +213,7 @@ TEST(KeyDecoderCharacters, PrintableAsciiWithShiftWhereTheKeyNeedsIt) {
     }
 }
 
-TEST(KeyDecoderCharacters, ControlBytesAreCtrlWithTheirKey) {
+TEST(InputParserCharacters, ControlBytesAreCtrlWithTheirKey) {
     expect_decodes("\x01", {ev(0x41, 0x1E, 1, CTRL)});
     expect_decodes("\x1a", {ev(0x5A, 0x2C, 26, CTRL)});
     expect_decodes("\x03", {ev(0x43, 0x2E, 3, CTRL)});
@@ -200,7 +224,7 @@ TEST(KeyDecoderCharacters, ControlBytesAreCtrlWithTheirKey) {
     expect_decodes("\x1f", {ev(0xBD, 0x0C, 31, CTRL | SHIFT)});
 }
 
-TEST(KeyDecoderAlt, EscBeforeAKeyIsAlt) {
+TEST(InputParserAlt, EscBeforeAKeyIsAlt) {
     expect_decodes("\x1bq", {ev(0x51, 0x10, 'q', ALT)});
     expect_decodes("\x1bQ", {ev(0x51, 0x10, 'Q', ALT | SHIFT)});
     expect_decodes("\x1b\\", {ev(0xDC, 0x2B, '\\', ALT)});
@@ -212,21 +236,21 @@ TEST(KeyDecoderAlt, EscBeforeAKeyIsAlt) {
     expect_decodes("\x1bx\x1by", {ev(0x58, 0x2D, 'x', ALT), ev(0x59, 0x15, 'y', ALT)});
 }
 
-TEST(KeyDecoderTiming, LoneEscIsSettledByTime) {
+TEST(InputParserTiming, LoneEscIsSettledByTime) {
     Session s;
     s.feed("\x1b");
-    EXPECT_EQ(s.decoder.deadline(), std::optional<std::uint64_t>(TIMEOUT));
+    EXPECT_EQ(s.parser.deadline(), std::optional<std::uint64_t>(TIMEOUT));
     s.wait(TIMEOUT - 1);
     EXPECT_TRUE(s.events.empty());
     s.wait(1);
     EXPECT_EQ(s.events, std::vector<KeyEvent>{ev(0x1B, 0x01, 27)});
-    EXPECT_EQ(s.decoder.deadline(), std::nullopt);
+    EXPECT_EQ(s.parser.deadline(), std::nullopt);
     // Nothing waits any more: later ticks give nothing.
     s.wait(1000);
     EXPECT_EQ(s.events.size(), 1u);
 }
 
-TEST(KeyDecoderTiming, ABytePastTheTimeoutSettlesTheEscFirst) {
+TEST(InputParserTiming, ABytePastTheTimeoutSettlesTheEscFirst) {
     Session s;
     s.feed("\x1b");
     s.now += TIMEOUT;
@@ -238,7 +262,7 @@ TEST(KeyDecoderTiming, ABytePastTheTimeoutSettlesTheEscFirst) {
     EXPECT_EQ(twice.events, (std::vector<KeyEvent>{ev(0x1B, 0x01, 27), ev(0x1B, 0x01, 27)}));
 }
 
-TEST(KeyDecoderTiming, SequenceSplitAcrossReadsIsStillDecoded) {
+TEST(InputParserTiming, SequenceSplitAcrossReadsIsStillDecoded) {
     // Each byte within the timeout of the one before.
     Session s;
     s.feed("\x1b[1;5", TIMEOUT - 1).wait(0).feed("D").wait(1000);
@@ -249,7 +273,7 @@ TEST(KeyDecoderTiming, SequenceSplitAcrossReadsIsStillDecoded) {
     EXPECT_EQ(u.events, std::vector<KeyEvent>{ev(0, 0, 0x82)});
 }
 
-TEST(KeyDecoderTiming, EscEscAndIntroducersAlone) {
+TEST(InputParserTiming, EscEscAndIntroducersAlone) {
     expect_decodes("\x1b\x1b", {ev(0x1B, 0x01, 27, ALT)});
     expect_decodes("\x1b\x1bx", {ev(0x1B, 0x01, 27), ev(0x58, 0x2D, 'x', ALT)});
     expect_decodes("\x1b\x1b\x1b", {ev(0x1B, 0x01, 27), ev(0x1B, 0x01, 27, ALT)});
@@ -262,28 +286,44 @@ TEST(KeyDecoderTiming, EscEscAndIntroducersAlone) {
     EXPECT_EQ(s.events, std::vector<KeyEvent>{ev(0x41, 0x1E, 'A', SHIFT)});
 }
 
-TEST(KeyDecoderTiming, ClockGoingBackwardsSettlesNothing) {
+TEST(InputParserTiming, ClockGoingBackwardsSettlesNothing) {
     Session s;
     s.now = 1000;
     s.feed("\x1b");
-    EXPECT_TRUE(s.decoder.tick(10).empty());
+    EXPECT_TRUE(s.parser.tick(10).empty());
     s.now = 10;
     s.feed("[A");
     EXPECT_EQ(s.events, std::vector<KeyEvent>{ev(0x26, 0x48, 0, ENH)});
 }
 
-TEST(KeyDecoderUtf8, CharactersWithACodePage437Glyph) {
-    expect_decodes("\xc3\xa9", {ev(0, 0, 0x82)});        // é
-    expect_decodes("\xc3\x9f", {ev(0, 0, 0xE1)});        // ß
-    expect_decodes("\xc2\xa0", {ev(0, 0, 0xFF)});        // no-break space
-    expect_decodes("\xe2\x96\x91", {ev(0, 0, 0xB0)});    // light shade
-    expect_decodes("\xe2\x98\xba", {ev(0, 0, 0x01)});    // the smiling face of byte 1
-    expect_decodes("\xe2\x82\xac", {});                  // euro sign: no glyph
-    expect_decodes("\xf0\x9f\x98\x80", {});              // emoji: no glyph
-    expect_decodes("\xd0\x96z", {ev(0x5A, 0x2C, 'z')});  // Cyrillic Zhe: no glyph
+// A typed character with no glyph of its own, or whose glyph sits at a
+// control position, is a question mark: text, never a command.
+const KeyEvent question_mark = ev(0xBF, 0x35, '?', SHIFT);
+
+TEST(InputParserUtf8, CharactersWithACodePage437Glyph) {
+    expect_decodes("\xc3\xa9", {ev(0, 0, 0x82)});         // é
+    expect_decodes("\xc3\x9f", {ev(0, 0, 0xE1)});         // ß
+    expect_decodes("\xc2\xa0", {ev(0, 0, 0xFF)});         // no-break space
+    expect_decodes("\xe2\x96\x91", {ev(0, 0, 0xB0)});     // light shade
+    expect_decodes("\xe2\x8c\x82", {question_mark});      // the house of byte 127
+    expect_decodes("\xe2\x98\xba", {question_mark});      // the smiling face of byte 1
+    expect_decodes("\xe2\x99\xaa", {question_mark});      // the note of byte 13, not Enter
+    expect_decodes("\xe2\x97\x98", {question_mark});      // the bullet of byte 8, not Backspace
+    expect_decodes("\xe2\x82\xac", {question_mark});      // euro sign: no glyph
+    expect_decodes("\xf0\x9f\x98\x80", {question_mark});  // emoji: no glyph
+    expect_decodes("\xd0\x96z", {question_mark, ev(0x5A, 0x2C, 'z')});  // Cyrillic Zhe
+    expect_decodes("\x1b\xe2\x82\xac", {ev(0xBF, 0x35, '?', SHIFT | ALT)});
 }
 
-TEST(KeyDecoderUtf8, InvalidBytesAreDroppedAndDecodingGoesOn) {
+TEST(InputParserUtf8, CyrillicInCodePage866) {
+    const std::vector<KeyEvent> got = Session(InputEncoding::utf8, CodePage::cp866)
+                                          .feed("\xd0\x98\xd0\x9b\xd0\xad\xc3\xa9")
+                                          .events;
+    EXPECT_EQ(got, (std::vector<KeyEvent>{ev(0, 0, 0x88), ev(0, 0, 0x8B), ev(0, 0, 0x9D),
+                                          question_mark}));  // И Л Э, and é it lacks
+}
+
+TEST(InputParserUtf8, InvalidBytesAreDroppedAndDecodingGoesOn) {
     const std::string_view invalid[] = {
         "\xa9",              // a continuation byte alone
         "\xc0\x80",          // overlong NUL
@@ -304,18 +344,20 @@ TEST(KeyDecoderUtf8, InvalidBytesAreDroppedAndDecodingGoesOn) {
     expect_decodes("\xe2\x1b[A", {ev(0x26, 0x48, 0, ENH)});
 }
 
-TEST(KeyDecoderLatin1, BytesAreLatin1Characters) {
+TEST(InputParserLatin1, BytesAreLatin1Characters) {
     const auto latin1 = [](std::string_view bytes) { return decode(bytes, InputEncoding::latin1); };
     EXPECT_EQ(latin1("\xe9"), std::vector<KeyEvent>{ev(0, 0, 0x82)});
     EXPECT_EQ(latin1("\xa0"), std::vector<KeyEvent>{ev(0, 0, 0xFF)});
     EXPECT_EQ(latin1("\xdf"), std::vector<KeyEvent>{ev(0, 0, 0xE1)});
     EXPECT_EQ(latin1("\x1b\xe9"), std::vector<KeyEvent>{ev(0, 0, 0x82, ALT)});
-    EXPECT_EQ(latin1("\x9b\x80\xbe"), std::vector<KeyEvent>{});  // C1 controls, the ¾ sign
+    // C1 controls and the three quarters sign: no glyph.
+    EXPECT_EQ(latin1("\x9b\x80\xbe"),
+              (std::vector<KeyEvent>{question_mark, question_mark, question_mark}));
     // What would be UTF-8 is two characters here.
     EXPECT_EQ(latin1("\xc4\xe9"), (std::vector<KeyEvent>{ev(0, 0, 0x8E), ev(0, 0, 0x82)}));
 }
 
-TEST(KeyDecoderMalformed, UnknownSequencesAreSwallowedWhole) {
+TEST(InputParserMalformed, UnknownSequencesAreSwallowedWhole) {
     const std::string_view swallowed[] = {
         "\x1b[99~",     // no such VT220 key
         "\x1b[3;99~",   // modifier out of range
@@ -341,7 +383,8 @@ TEST(KeyDecoderMalformed, UnknownSequencesAreSwallowedWhole) {
     };
     for (const std::string_view bytes : swallowed) {
         SCOPED_TRACE(testing::PrintToString(std::string(bytes)));
-        EXPECT_EQ(decode(std::string(bytes) + "x"), std::vector<KeyEvent>{ev(0x58, 0x2D, 'x')});
+        const Session s = Session().feed(std::string(bytes) + "x").wait(1000);
+        EXPECT_EQ(s.items, (std::vector<ParsedInput>{other(), key(ev(0x58, 0x2D, 'x'))}));
     }
     // A control byte inside a sequence ends it and counts on its own.
     expect_decodes("\x1b[1\r", {ev(0x0D, 0x1C, 13)});
@@ -349,7 +392,52 @@ TEST(KeyDecoderMalformed, UnknownSequencesAreSwallowedWhole) {
     expect_decodes("\x1bO\t", {ev(0x09, 0x0F, 9)});
 }
 
-TEST(KeyDecoderRuns, PastedTextComesOutKeyByKey) {
+TEST(InputParserReports, AwaitedReportIsFoundAmongTypedKeys) {
+    Session s;
+    s.parser.expect_report();
+    s.feed("ab\x1b[12;40Rcd");
+    EXPECT_EQ(s.items, (std::vector<ParsedInput>{key(ev(0x41, 0x1E, 'a')), key(ev(0x42, 0x30, 'b')),
+                                                 report(12, 40), key(ev(0x43, 0x2E, 'c')),
+                                                 key(ev(0x44, 0x20, 'd'))}));
+    EXPECT_FALSE(s.parser.report_expected());
+    // One report was awaited: the same bytes again are xterm's Alt+F3 key.
+    s.feed("\x1b[1;3R");
+    EXPECT_EQ(s.items.back(), key(ev(0x72, 0x3D, 0, ALT)));
+}
+
+TEST(InputParserReports, LookalikesAreNoReport) {
+    for (const std::string bytes : {"\x1b[;5R", "\x1b[5R", "\x1b[123456;1R", "\x1b[2;x"}) {
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        Session s;
+        s.parser.expect_report();
+        s.feed(bytes + "q").wait(1000);
+        for (const ParsedInput& item : s.items)
+            EXPECT_NE(item.kind, ParsedInput::Kind::cursor_report);
+        EXPECT_EQ(s.events.back(), ev(0x51, 0x10, 'q'));
+        EXPECT_TRUE(s.parser.report_expected());
+    }
+}
+
+TEST(InputParserReports, EscapeBeforeTheReportIsAKey) {
+    Session s;
+    s.parser.expect_report();
+    s.feed("\x1b\x1b[3;4R");
+    EXPECT_EQ(s.items, (std::vector<ParsedInput>{key(ev(0x1B, 0x01, 27)), report(3, 4)}));
+}
+
+TEST(InputParserReports, ReportInPiecesWithinTheTimeoutIsOneReport) {
+    Session s;
+    s.parser.expect_report();
+    s.feed("x\x1b[7").wait(TIMEOUT - 1).feed(";9R");
+    EXPECT_EQ(s.items, (std::vector<ParsedInput>{key(ev(0x58, 0x2D, 'x')), report(7, 9)}));
+    // A beginning left alone past the timeout is set aside; what follows is keys.
+    Session late;
+    late.parser.expect_report();
+    late.feed("\x1b[5").wait(TIMEOUT).feed("R");
+    EXPECT_EQ(late.items, (std::vector<ParsedInput>{other(), key(ev(0x52, 0x13, 'R', SHIFT))}));
+}
+
+TEST(InputParserRuns, PastedTextComesOutKeyByKey) {
     expect_decodes("y\rok\r", {ev(0x59, 0x15, 'y'), ev(0x0D, 0x1C, 13), ev(0x4F, 0x18, 'o'),
                                ev(0x4B, 0x25, 'k'), ev(0x0D, 0x1C, 13)});
     expect_decodes("\x1b[200~Hi\n\x1b[201~",
@@ -359,7 +447,7 @@ TEST(KeyDecoderRuns, PastedTextComesOutKeyByKey) {
                     ev(0x24, 0x47, 0, ENH), ev(0x43, 0x2E, 'c')});
 }
 
-TEST(KeyDecoderRuns, PacingWithinTheTimeoutChangesNothing) {
+TEST(InputParserRuns, PacingWithinTheTimeoutChangesNothing) {
     std::string stream = "ok\r\x1b[1;5D\xc3\xa9\x1bq\x1b\x1b[A\x7f\x1b[[B\x1b[3~\x01 Z";
     for (const TerminalSequence& row : terminal_sequences())
         stream += row.bytes;

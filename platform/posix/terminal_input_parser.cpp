@@ -1,6 +1,6 @@
-#include "platform/posix/key_decoder.h"
+#include "platform/posix/terminal_input_parser.h"
 
-#include "platform/cp437.h"
+#include "platform/code_page.h"
 
 namespace pelorin::platform {
 namespace {
@@ -114,11 +114,22 @@ struct FoundKey {
     std::uint32_t modifiers;
 };
 
-void push(DecodedKeys& out, const KeyEvent& event) {
-    if (out.count < DecodedKeys::capacity) out.events[out.count++] = event;
+void push_item(ParsedInputs& out, const ParsedInput& item) {
+    if (out.count < ParsedInputs::capacity) out.items[out.count++] = item;
 }
 
-void push_key(DecodedKeys& out, PcKey key, std::uint32_t modifiers) {
+void push(ParsedInputs& out, const KeyEvent& event) {
+    ParsedInput item;
+    item.kind = ParsedInput::Kind::key;
+    item.key = event;
+    push_item(out, item);
+}
+
+void push_other(ParsedInputs& out) {
+    push_item(out, ParsedInput{});
+}
+
+void push_key(ParsedInputs& out, PcKey key, std::uint32_t modifiers) {
     KeyEvent e;
     e.virtual_key = key.virtual_key;
     e.scan_code = key.scan_code;
@@ -128,16 +139,11 @@ void push_key(DecodedKeys& out, PcKey key, std::uint32_t modifiers) {
 }
 
 // A character with no key of its own on the keyboard (beyond ASCII).
-void push_character(DecodedKeys& out, std::uint8_t ch, std::uint32_t modifiers) {
+void push_character(ParsedInputs& out, std::uint8_t ch, std::uint32_t modifiers) {
     KeyEvent e;
     e.ch = ch;
     e.control_state = modifiers;
     push(out, e);
-}
-
-void push_code_point(DecodedKeys& out, char32_t code_point, bool alt) {
-    const int byte = cp437_from_unicode(code_point);
-    if (byte >= 0) push_character(out, static_cast<std::uint8_t>(byte), alt ? ALT : 0);
 }
 
 // ---- sequences --------------------------------------------------------------
@@ -261,7 +267,7 @@ const TerminalSequence* find_byte_row(std::uint8_t byte) {
 }
 
 // The key that types `key_char` on a US keyboard, carrying `byte`.
-void push_char_key(DecodedKeys& out, std::uint8_t key_char, std::uint8_t byte,
+void push_char_key(ParsedInputs& out, std::uint8_t key_char, std::uint8_t byte,
                    std::uint32_t state) {
     const std::optional<CharKey> k = us_char_key(key_char);
     if (!k) return;
@@ -275,13 +281,13 @@ void push_char_key(DecodedKeys& out, std::uint8_t key_char, std::uint8_t byte,
 
 // Ctrl with a key sends the key's character less 64: bytes 1-26 are
 // Ctrl+A-Z, 0 is Ctrl+@ (the 2 key), 28-31 Ctrl+\ ] ^ _ .
-void push_control(DecodedKeys& out, std::uint8_t byte, std::uint32_t alt) {
+void push_control(ParsedInputs& out, std::uint8_t byte, std::uint32_t alt) {
     std::uint8_t ch = static_cast<std::uint8_t>(byte + 0x40);
     if (ch >= 'A' && ch <= 'Z') ch = static_cast<std::uint8_t>(ch - 'A' + 'a');
     push_char_key(out, ch, byte, CTRL | alt);
 }
 
-void push_printable(DecodedKeys& out, std::uint8_t byte, std::uint32_t alt) {
+void push_printable(ParsedInputs& out, std::uint8_t byte, std::uint32_t alt) {
     push_char_key(out, byte, byte, alt);
 }
 
@@ -298,10 +304,20 @@ std::uint8_t key_event_char(PcKey key, std::uint32_t modifiers) {
     return static_cast<std::uint8_t>(us_vk_to_char(key.virtual_key));
 }
 
-// ---- the decoder --------------------------------------------------------------
+void TerminalInputParser::push_code_point(ParsedInputs& out, char32_t code_point, bool alt) const {
+    const int byte = code_page_from_unicode(code_page_, code_point);
+    const bool text = byte >= 0x20 && byte != 0x7F;
+    if (text) {
+        push_character(out, static_cast<std::uint8_t>(byte), alt ? ALT : 0);
+    } else {
+        push_printable(out, '?', alt ? ALT : 0);
+    }
+}
 
-DecodedKeys KeyDecoder::feed(std::uint8_t byte, std::uint64_t now_ms) {
-    DecodedKeys out;
+// ---- the parser --------------------------------------------------------------
+
+ParsedInputs TerminalInputParser::feed(std::uint8_t byte, std::uint64_t now_ms) {
+    ParsedInputs out;
     if (timed_out(now_ms)) settle(out);
     last_ms_ = now_ms;
     switch (mode_) {
@@ -315,7 +331,10 @@ DecodedKeys KeyDecoder::feed(std::uint8_t byte, std::uint64_t now_ms) {
             in_utf8(byte, out);
             break;
         case Mode::mouse:
-            if (--skip_ == 0) mode_ = Mode::ground;
+            if (--skip_ == 0) {
+                push_other(out);
+                to_ground();
+            }
             break;
         default:
             in_sequence(byte, out);
@@ -324,46 +343,53 @@ DecodedKeys KeyDecoder::feed(std::uint8_t byte, std::uint64_t now_ms) {
     return out;
 }
 
-DecodedKeys KeyDecoder::tick(std::uint64_t now_ms) {
-    DecodedKeys out;
+ParsedInputs TerminalInputParser::tick(std::uint64_t now_ms) {
+    ParsedInputs out;
     if (timed_out(now_ms)) settle(out);
     return out;
 }
 
-std::optional<std::uint64_t> KeyDecoder::deadline() const {
+std::optional<std::uint64_t> TerminalInputParser::deadline() const {
     if (!waiting_for_time()) return std::nullopt;
     return last_ms_ + escape_timeout_ms;
 }
 
 // A clock that goes backwards settles nothing.
-bool KeyDecoder::timed_out(std::uint64_t now_ms) const {
+bool TerminalInputParser::timed_out(std::uint64_t now_ms) const {
     return waiting_for_time() && now_ms >= last_ms_ && now_ms - last_ms_ >= escape_timeout_ms;
 }
 
-bool KeyDecoder::waiting_for_time() const {
+bool TerminalInputParser::waiting_for_time() const {
     return mode_ != Mode::ground && mode_ != Mode::utf8;
 }
 
-// Nothing followed in time. A lone Esc is the Esc key and two are Alt+Esc;
-// ESC [ and ESC O alone are Alt with that character; anything longer was a
-// sequence cut short, and is dropped.
-void KeyDecoder::settle(DecodedKeys& out) {
-    if (mode_ == Mode::escape) {
-        push_key(out, escape, alt_ ? ALT : 0);
-    } else if ((mode_ == Mode::csi || mode_ == Mode::ss3) && seq_len_ == 1) {
-        if (alt_) push_key(out, escape, 0);
-        push_printable(out, static_cast<std::uint8_t>(seq_[0]), ALT);
-    }
+// Between two things the terminal sent: nothing pending.
+void TerminalInputParser::to_ground() {
     mode_ = Mode::ground;
     alt_ = false;
     seq_len_ = 0;
 }
 
-void KeyDecoder::ground(std::uint8_t byte, bool alt, DecodedKeys& out) {
+// Nothing followed in time. A lone Esc is the Esc key and two are Alt+Esc;
+// ESC [ and ESC O alone are Alt with that character; anything longer was a
+// sequence cut short.
+void TerminalInputParser::settle(ParsedInputs& out) {
+    if (mode_ == Mode::escape) {
+        push_key(out, escape, alt_ ? ALT : 0);
+    } else if ((mode_ == Mode::csi || mode_ == Mode::ss3) && seq_len_ == 1) {
+        if (alt_) push_key(out, escape, 0);
+        push_printable(out, static_cast<std::uint8_t>(seq_[0]), ALT);
+    } else {
+        push_other(out);
+    }
+    to_ground();
+}
+
+void TerminalInputParser::ground(std::uint8_t byte, bool alt, ParsedInputs& out) {
     const std::uint32_t alt_state = alt ? ALT : 0;
     if (byte == ESC) {
+        to_ground();
         mode_ = Mode::escape;
-        alt_ = false;
     } else if (byte >= 0x80) {
         if (encoding_ == InputEncoding::latin1) {
             push_code_point(out, byte, alt);
@@ -381,7 +407,7 @@ void KeyDecoder::ground(std::uint8_t byte, bool alt, DecodedKeys& out) {
 
 // After ESC: another ESC, a sequence introducer, or a key pressed with Alt.
 // Of ESC ESC x the first Esc is a key of its own and the second is Alt for x.
-void KeyDecoder::after_escape(std::uint8_t byte, DecodedKeys& out) {
+void TerminalInputParser::after_escape(std::uint8_t byte, ParsedInputs& out) {
     if (byte == ESC) {
         if (alt_) push_key(out, escape, 0);
         alt_ = true;
@@ -394,30 +420,35 @@ void KeyDecoder::after_escape(std::uint8_t byte, DecodedKeys& out) {
         return;
     }
     if (alt_) push_key(out, escape, 0);
-    mode_ = Mode::ground;
-    alt_ = false;
+    to_ground();
     ground(byte, true, out);
 }
 
-// A control byte or ESC inside a sequence ends it unfinished (it is dropped)
-// and counts on its own.
-void KeyDecoder::restart(std::uint8_t byte, DecodedKeys& out) {
-    mode_ = Mode::ground;
-    alt_ = false;
-    seq_len_ = 0;
+// A control byte or ESC inside a sequence ends it unfinished (it is set
+// aside) and counts on its own.
+void TerminalInputParser::restart(std::uint8_t byte, ParsedInputs& out) {
+    if (mode_ != Mode::utf8) push_other(out);
+    to_ground();
     ground(byte, false, out);
 }
 
-void KeyDecoder::in_sequence(std::uint8_t byte, DecodedKeys& out) {
+void TerminalInputParser::in_sequence(std::uint8_t byte, ParsedInputs& out) {
     if (byte < 0x20 || byte >= 0x7F) return restart(byte, out);
     if (mode_ == Mode::discard) {
-        if (is_final(byte)) mode_ = Mode::ground;
+        if (is_final(byte)) {
+            push_other(out);
+            to_ground();
+        }
         return;
     }
     if (seq_len_ == seq_.size()) {
-        mode_ = is_final(byte) ? Mode::ground : Mode::discard;
-        alt_ = false;
-        seq_len_ = 0;
+        const bool ends = is_final(byte);
+        to_ground();
+        if (ends) {
+            push_other(out);
+        } else {
+            mode_ = Mode::discard;
+        }
         return;
     }
     seq_[seq_len_++] = static_cast<char>(byte);
@@ -431,25 +462,56 @@ void KeyDecoder::in_sequence(std::uint8_t byte, DecodedKeys& out) {
     if (ends) finish_sequence(out);
 }
 
-void KeyDecoder::finish_sequence(DecodedKeys& out) {
-    const std::string_view seq(seq_.data(), seq_len_);
+void TerminalInputParser::finish_sequence(ParsedInputs& out) {
+    const std::array<char, 16> bytes = seq_;
+    const std::string_view seq(bytes.data(), seq_len_);
     const std::uint32_t alt = alt_ ? ALT : 0;
-    mode_ = Mode::ground;
-    alt_ = false;
-    seq_len_ = 0;
+    to_ground();
+    if (take_report(seq, alt != 0, out)) return;
     // An X10 mouse report: three raw bytes follow, none of them keys.
     if (seq == "[M") {
         mode_ = Mode::mouse;
         skip_ = 3;
         return;
     }
-    if (const std::optional<FoundKey> k = decode_sequence(seq))
+    if (const std::optional<FoundKey> k = decode_sequence(seq)) {
         push_key(out, k->key, k->modifiers | alt);
+    } else {
+        push_other(out);
+    }
+}
+
+// ESC [ row ; column R, while one is awaited. Five digits are more than any
+// screen has.
+bool TerminalInputParser::take_report(std::string_view seq, bool after_escape, ParsedInputs& out) {
+    if (!report_expected_ || seq.size() < 5 || seq.front() != '[' || seq.back() != 'R')
+        return false;
+    const std::string_view body = seq.substr(1, seq.size() - 2);
+    const std::size_t semicolon = body.find(';');
+    if (semicolon == std::string_view::npos) return false;
+    int numbers[2] = {0, 0};
+    const std::string_view parts[2] = {body.substr(0, semicolon), body.substr(semicolon + 1)};
+    for (int i = 0; i < 2; ++i) {
+        if (parts[i].empty() || parts[i].size() > 5) return false;
+        for (const char c : parts[i]) {
+            if (c < '0' || c > '9') return false;
+            numbers[i] = numbers[i] * 10 + (c - '0');
+        }
+    }
+    report_expected_ = false;
+    // Of ESC ESC [ ... R the first Esc was a key of its own.
+    if (after_escape) push_key(out, escape, 0);
+    ParsedInput report;
+    report.kind = ParsedInput::Kind::cursor_report;
+    report.row = numbers[0];
+    report.column = numbers[1];
+    push_item(out, report);
+    return true;
 }
 
 // UTF-8 lead bytes, and the range the next byte must lie in so that the
 // character is neither overlong, a surrogate, nor beyond U+10FFFF.
-void KeyDecoder::start_utf8(std::uint8_t byte, bool alt) {
+void TerminalInputParser::start_utf8(std::uint8_t byte, bool alt) {
     utf8_low_ = 0x80;
     utf8_high_ = 0xBF;
     if (byte >= 0xC2 && byte <= 0xDF) {
@@ -468,19 +530,19 @@ void KeyDecoder::start_utf8(std::uint8_t byte, bool alt) {
     } else {
         return;  // a continuation byte or a byte UTF-8 never uses: dropped
     }
+    to_ground();
     mode_ = Mode::utf8;
     alt_ = alt;
 }
 
-void KeyDecoder::in_utf8(std::uint8_t byte, DecodedKeys& out) {
+void TerminalInputParser::in_utf8(std::uint8_t byte, ParsedInputs& out) {
     if (byte < utf8_low_ || byte > utf8_high_) return restart(byte, out);
     code_point_ = (code_point_ << 6) | (byte & 0x3Fu);
     utf8_low_ = 0x80;
     utf8_high_ = 0xBF;
     if (--utf8_left_ != 0) return;
     const bool alt = alt_;
-    mode_ = Mode::ground;
-    alt_ = false;
+    to_ground();
     push_code_point(out, code_point_, alt);
 }
 

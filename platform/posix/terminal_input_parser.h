@@ -1,9 +1,11 @@
-// Turns the bytes a POSIX terminal sends for the keyboard into the key events
-// a US PC keyboard gives on the Windows console (character, scan code,
-// virtual key, modifier flags), so the key reader's translation tables work
-// unchanged on a terminal.
+// The one parser for everything a POSIX terminal sends: the bytes of typed
+// keys become the key events a US PC keyboard gives on the Windows console
+// (character, scan code, virtual key, modifier flags), so the key reader's
+// translation tables work unchanged on a terminal; the terminal's answer to
+// the cursor-position request is a report of its own; anything else it may
+// send (mouse reports, sequences no key makes) is told apart and set aside.
 //
-// The decoder is fed one byte at a time together with the time it arrived,
+// The parser is fed one byte at a time together with the time it arrived,
 // and asked with tick() whether time alone settles anything; it never reads
 // a descriptor or a clock itself. The one thing time decides is whether an
 // Esc byte is the Esc key or the start of an escape sequence: a sequence's
@@ -11,8 +13,7 @@
 // is the key.
 //
 // Only key presses come out (key_down, repeat count 1): terminals report no
-// releases. Memory use is fixed whatever the input; sequences no row of the
-// table knows, and malformed ones, are swallowed whole.
+// releases. Memory use is fixed whatever the input.
 #pragma once
 
 #include <array>
@@ -22,27 +23,44 @@
 #include <span>
 #include <string_view>
 
+#include "platform/code_page.h"
 #include "platform/console_api.h"
 #include "platform/us_keyboard.h"
 
 namespace pelorin::platform {
 
 // How the terminal sends characters beyond ASCII. Either way they arrive as
-// the code page 437 bytes whose glyphs they are; characters without such a
-// glyph are dropped.
+// the bytes of the code page whose glyphs they are. A typed character is
+// text, never a command: one whose glyph sits at a control position (the
+// smiling face of byte 1, the note of byte 13), or that the code page does
+// not have, arrives as '?'. Only the keys themselves give control codes.
 enum class InputEncoding { utf8, latin1 };
 
-// The key events completed by one feed() or tick(): at most three.
-struct DecodedKeys {
+// One thing the terminal sent.
+struct ParsedInput {
+    enum class Kind {
+        key,            // a key typed: `key`
+        cursor_report,  // ESC [ row ; column R, awaited: `row`, `column` (1-based)
+        other,          // a sequence that is no key, or one cut short
+    };
+    Kind kind = Kind::other;
+    KeyEvent key;
+    int row = 0;
+    int column = 0;
+    friend bool operator==(const ParsedInput&, const ParsedInput&) = default;
+};
+
+// What one feed() or tick() completed: at most three things.
+struct ParsedInputs {
     static constexpr std::size_t capacity = 4;
-    std::array<KeyEvent, capacity> events{};
+    std::array<ParsedInput, capacity> items{};
     std::size_t count = 0;
 
     std::size_t size() const { return count; }
     bool empty() const { return count == 0; }
-    const KeyEvent& operator[](std::size_t i) const { return events[i]; }
-    const KeyEvent* begin() const { return events.data(); }
-    const KeyEvent* end() const { return events.data() + count; }
+    const ParsedInput& operator[](std::size_t i) const { return items[i]; }
+    const ParsedInput* begin() const { return items.data(); }
+    const ParsedInput* end() const { return items.data() + count; }
 };
 
 // One row of the table of what terminals send: the bytes, the key they stand
@@ -61,20 +79,28 @@ std::span<const TerminalSequence> terminal_sequences();
 // 127; 0 for keys that type nothing (arrows, function keys).
 std::uint8_t key_event_char(PcKey key, std::uint32_t modifiers);
 
-class KeyDecoder {
+class TerminalInputParser {
   public:
     static constexpr std::uint64_t escape_timeout_ms = 50;
 
-    explicit KeyDecoder(InputEncoding encoding = InputEncoding::utf8) : encoding_(encoding) {}
+    explicit TerminalInputParser(InputEncoding encoding = InputEncoding::utf8,
+                                 CodePage page = CodePage::cp437)
+        : encoding_(encoding), code_page_(page) {}
 
     // One byte from the terminal, received at now_ms (any monotonic clock
     // in milliseconds).
-    DecodedKeys feed(std::uint8_t byte, std::uint64_t now_ms);
+    ParsedInputs feed(std::uint8_t byte, std::uint64_t now_ms);
     // No byte came until now_ms: an Esc (or a sequence cut short) waiting
     // longer than escape_timeout_ms is settled.
-    DecodedKeys tick(std::uint64_t now_ms);
+    ParsedInputs tick(std::uint64_t now_ms);
     // When tick() would settle what waits; nothing when no Esc waits.
     std::optional<std::uint64_t> deadline() const;
+
+    // A cursor-position report is awaited (the terminal has been asked):
+    // until one comes, ESC [ row ; column R is that report, not the key that
+    // some terminals send the same way (xterm's Shift+F3 is ESC [ 1 ; 2 R).
+    void expect_report() { report_expected_ = true; }
+    bool report_expected() const { return report_expected_; }
 
   private:
     enum class Mode : std::uint8_t {
@@ -88,18 +114,23 @@ class KeyDecoder {
         utf8,        // inside a UTF-8 character
     };
 
+    void to_ground();
     bool waiting_for_time() const;
     bool timed_out(std::uint64_t now_ms) const;
-    void settle(DecodedKeys& out);
-    void ground(std::uint8_t byte, bool alt, DecodedKeys& out);
-    void after_escape(std::uint8_t byte, DecodedKeys& out);
-    void in_sequence(std::uint8_t byte, DecodedKeys& out);
-    void finish_sequence(DecodedKeys& out);
+    void settle(ParsedInputs& out);
+    void ground(std::uint8_t byte, bool alt, ParsedInputs& out);
+    void after_escape(std::uint8_t byte, ParsedInputs& out);
+    void in_sequence(std::uint8_t byte, ParsedInputs& out);
+    void finish_sequence(ParsedInputs& out);
+    bool take_report(std::string_view seq, bool after_escape, ParsedInputs& out);
     void start_utf8(std::uint8_t byte, bool alt);
-    void in_utf8(std::uint8_t byte, DecodedKeys& out);
-    void restart(std::uint8_t byte, DecodedKeys& out);
+    void in_utf8(std::uint8_t byte, ParsedInputs& out);
+    void restart(std::uint8_t byte, ParsedInputs& out);
+
+    void push_code_point(ParsedInputs& out, char32_t code_point, bool alt) const;
 
     InputEncoding encoding_;
+    CodePage code_page_;
     Mode mode_ = Mode::ground;
     // An ESC before the pending one (escape modes), or before the character
     // (utf8 mode): the key comes with Alt.
@@ -112,6 +143,7 @@ class KeyDecoder {
     std::uint8_t utf8_low_ = 0x80;
     std::uint8_t utf8_high_ = 0xBF;
     std::uint64_t last_ms_ = 0;
+    bool report_expected_ = false;
 };
 
 }  // namespace pelorin::platform

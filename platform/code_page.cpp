@@ -1,4 +1,4 @@
-#include "platform/cp437.h"
+#include "platform/code_page.h"
 
 #include <array>
 
@@ -15,8 +15,8 @@ constexpr std::array<char32_t, 32> low_glyphs{
 
 constexpr char32_t glyph_127 = 0x2302;
 
-// Glyphs of bytes 128 to 255.
-constexpr std::array<char32_t, 128> high_glyphs{
+// Glyphs of bytes 128 to 255 in code page 437.
+constexpr std::array<char32_t, 128> high_glyphs_437{
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,   // 80
     0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,   // 88
     0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,   // 90
@@ -34,20 +34,54 @@ constexpr std::array<char32_t, 128> high_glyphs{
     0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,   // F0
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};  // F8
 
+// Code page 866 keeps code page 437's box drawing (B0 to DF) and has the
+// Cyrillic letters around it.
+constexpr std::array<char32_t, 48> cyrillic_80{
+    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417,   // 80
+    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F,   // 88
+    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427,   // 90
+    0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F,   // 98
+    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,   // A0
+    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F};  // A8
+constexpr std::array<char32_t, 32> cyrillic_e0{
+    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,   // E0
+    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,   // E8
+    0x0401, 0x0451, 0x0404, 0x0454, 0x0407, 0x0457, 0x040E, 0x045E,   // F0
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x2116, 0x00A4, 0x25A0, 0x00A0};  // F8
+
+constexpr std::array<char32_t, 128> high_glyphs_866 = [] {
+    std::array<char32_t, 128> glyphs{};
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        if (i < 0x30) {
+            glyphs[i] = cyrillic_80[i];
+        } else if (i < 0x60) {
+            glyphs[i] = high_glyphs_437[i];
+        } else {
+            glyphs[i] = cyrillic_e0[i - 0x60];
+        }
+    }
+    return glyphs;
+}();
+
+const std::array<char32_t, 128>& high_glyphs(CodePage page) {
+    return page == CodePage::cp866 ? high_glyphs_866 : high_glyphs_437;
+}
+
 }  // namespace
 
-char32_t cp437_to_unicode(std::uint8_t byte) {
+char32_t code_page_to_unicode(CodePage page, std::uint8_t byte) {
     if (byte < 32) return low_glyphs[byte];
     if (byte == 127) return glyph_127;
     if (byte < 128) return byte;
-    return high_glyphs[byte - 128u];
+    return high_glyphs(page)[byte - 128u];
 }
 
-int cp437_from_unicode(char32_t code_point) {
+int code_page_from_unicode(CodePage page, char32_t code_point) {
     if (code_point >= 0x20 && code_point < 0x7F) return static_cast<int>(code_point);
     if (code_point == glyph_127) return 127;
-    for (std::size_t i = 0; i < high_glyphs.size(); ++i)
-        if (high_glyphs[i] == code_point) return static_cast<int>(128 + i);
+    const std::array<char32_t, 128>& high = high_glyphs(page);
+    for (std::size_t i = 0; i < high.size(); ++i)
+        if (high[i] == code_point) return static_cast<int>(128 + i);
     for (std::size_t i = 1; i < low_glyphs.size(); ++i)
         if (low_glyphs[i] == code_point) return static_cast<int>(i);
     return -1;

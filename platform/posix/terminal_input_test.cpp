@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/key_decoder.h"
 #include "platform/posix/terminal_console_fixture_for_tests.h"
+#include "platform/posix/terminal_input_parser.h"
+#include "platform/posix/terminal_modes.h"
 #include "platform/us_keyboard.h"
 
 namespace pelorin::platform {
@@ -209,16 +210,24 @@ TEST_F(TerminalInputTest, BytesBeyondAsciiFollowTheLocale) {
     EXPECT_EQ(keys(), std::vector<KeyEvent>{character(0x82)});
 }
 
-TEST_F(TerminalInputTest, PastedTextGivesWhatTheDecoderGives) {
+TEST_F(TerminalInputTest, PastedTextGivesWhatTheParserGives) {
     const std::string paste = "Hello, World! \x1b[A\x1bOB~`\"\x1b[3;2~\x1b[24~\x1b\x1b[Hend\n";
     t.answer(paste);
     make("xterm", true);
-    KeyDecoder decoder(InputEncoding::utf8);
+    TerminalInputParser parser(InputEncoding::utf8);
     std::vector<KeyEvent> want;
     for (const char c : paste)
-        for (const KeyEvent& e : decoder.feed(static_cast<std::uint8_t>(c), 0))
-            want.push_back(e);
+        for (const ParsedInput& item : parser.feed(static_cast<std::uint8_t>(c), 0))
+            want.push_back(item.key);
     EXPECT_EQ(keys(), want);
+}
+
+TEST_F(TerminalInputTest, LongPasteWaitsInTheTerminalUntilTaken) {
+    t.answer(std::string(3000, 'a'));
+    make();
+    EXPECT_EQ(peeked(), 1u);
+    EXPECT_FALSE(t.incoming.empty());  // most of it is still the terminal's
+    EXPECT_EQ(keys().size(), 3000u);
 }
 
 TEST_F(TerminalInputTest, PeekLeavesTheKeyReadTakesIt) {
@@ -247,24 +256,24 @@ TEST_F(TerminalInputTest, LoneEscComesAtTheFirstPollAfterItsDeadline) {
     const std::int64_t typed_at = t.now;
     t.answer("\x1b");
     EXPECT_EQ(peeked(), 0u);
-    t.now = typed_at + KeyDecoder::escape_timeout_ms - 1;
+    t.now = typed_at + TerminalInputParser::escape_timeout_ms - 1;
     EXPECT_EQ(peeked(), 0u);
     // The editor's pause ends when the Esc is due, not a whole pause later.
     console->sleep(40);
-    EXPECT_EQ(t.now, typed_at + KeyDecoder::escape_timeout_ms);
+    EXPECT_EQ(t.now, typed_at + TerminalInputParser::escape_timeout_ms);
     EXPECT_EQ(keys(), std::vector<KeyEvent>{key(us_keys::escape, 27)});
 }
 
 TEST_F(TerminalInputTest, IdlePausesSettleIntoLongWaitsUntilAKeyComes) {
     polled();
-    for (int i = 0; i < TerminalConsole::settle_after_quiet_waits; ++i) {
+    for (int i = 0; i < TerminalInput::settle_after_quiet_waits; ++i) {
         const std::int64_t before = t.now;
         console->sleep(25);
         ASSERT_EQ(t.now - before, 25) << "pause " << i;
     }
     std::int64_t before = t.now;
     console->sleep(25);
-    EXPECT_EQ(t.now - before, TerminalConsole::settled_wait_ms);
+    EXPECT_EQ(t.now - before, TerminalInput::settled_wait_ms);
     // A key typed during a long wait ends it at once and is read.
     t.answer("k", 300);
     before = t.now;
@@ -302,6 +311,24 @@ TEST_F(TerminalInputTest, LateCursorReportIsNoKeys) {
     // A second report is a key: Shift+F3 sends the same bytes.
     t.answer(report(1, 2));
     EXPECT_EQ(keys(), std::vector<KeyEvent>{key(us_keys::function_key(3), 0, ks::shift)});
+}
+
+TEST_F(TerminalInputTest, LateReportInPiecesIsNoKeys) {
+    make();
+    info();  // the terminal was silent
+    t.answer("\x1b[4");
+    EXPECT_EQ(keys(), std::vector<KeyEvent>{});
+    t.answer(";7Rz");
+    EXPECT_EQ(keys(), std::vector<KeyEvent>{typed('z')});
+}
+
+TEST_F(TerminalInputTest, EscapeLeftAloneWhileAReportIsDueIsAKey) {
+    make();
+    info();
+    t.answer("\x1b");
+    EXPECT_EQ(keys(), std::vector<KeyEvent>{});
+    t.now += TerminalInputParser::escape_timeout_ms;
+    EXPECT_EQ(keys(), std::vector<KeyEvent>{key(us_keys::escape, 27)});
 }
 
 TEST_F(TerminalInputTest, InterruptedPollAndReadGoOn) {
@@ -400,6 +427,14 @@ TEST_F(TerminalInputTest, HandlersAreInstalledUnlessTheSignalWasIgnored) {
     EXPECT_EQ(t.handler(SIGHUP), &on_hang_up_signal);
     EXPECT_EQ(t.handler(SIGTSTP), &on_stop_signal);
     EXPECT_EQ(t.handler(SIGCONT), &on_continue_signal);
+    EXPECT_EQ(t.handler(SIGPIPE), &on_ending_signal);
+    EXPECT_EQ(t.handler(SIGUSR1), &on_ending_signal);
+    for (const int crash : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
+        EXPECT_EQ(t.handler(crash), &on_crash_signal) << crash;
+        EXPECT_NE(t.dispositions[crash].sa_flags & SA_ONSTACK, 0) << crash;
+    }
+    ASSERT_EQ(t.alternate_stacks.size(), 1u);
+    EXPECT_GE(t.alternate_stacks[0].ss_size, static_cast<std::size_t>(MINSIGSTKSZ));
     // While one runs, the others wait.
     EXPECT_EQ(sigismember(&t.dispositions[SIGTERM].sa_mask, SIGTSTP), 1);
     EXPECT_EQ(sigismember(&t.dispositions[SIGTSTP].sa_mask, SIGHUP), 1);
@@ -412,15 +447,24 @@ TEST_F(TerminalInputTest, EndingSignalGivesTheTerminalBackThenEnds) {
     CursorInfo hidden{25, false};
     ASSERT_TRUE(console->set_cursor_info(out, hidden));
     (void)keys();  // sends the hidden cursor, enters the keyboard mode
-    t.writes.clear();
-    on_ending_signal(SIGTERM);
-    expect_same_mode(t.mode_changes.back().mode, users_mode());
-    EXPECT_TRUE(t.mode_changes.back().ttou_ignored);
-    EXPECT_EQ(t.written(1), "\x1b[?25h");  // the user's shell gets its cursor
-    ASSERT_EQ(t.raised.size(), 1u);
-    EXPECT_EQ(t.raised[0].signal, SIGTERM);
-    EXPECT_TRUE(t.raised[0].default_action);
-    EXPECT_FALSE(t.raised[0].blocked);
+    for (const int signal : {SIGTERM, SIGSEGV}) {
+        t.writes.clear();
+        t.raised.clear();
+        terminal_signal_state.modes[0].changed = 1;  // the keyboard mode is on again
+        terminal_signal_state.cursor_hidden = 1;
+        if (signal == SIGTERM) {
+            on_ending_signal(signal);
+        } else {
+            on_crash_signal(signal);
+        }
+        expect_same_mode(t.mode_changes.back().mode, users_mode());
+        EXPECT_TRUE(t.mode_changes.back().ttou_ignored);
+        EXPECT_EQ(t.written(1), "\x1b[?25h");  // the user's shell gets its cursor
+        ASSERT_EQ(t.raised.size(), 1u);
+        EXPECT_EQ(t.raised[0].signal, signal);
+        EXPECT_TRUE(t.raised[0].default_action);
+        EXPECT_FALSE(t.raised[0].blocked);
+    }
 }
 
 TEST_F(TerminalInputTest, InterruptIsOfferedToTheControlHandlers) {
@@ -523,7 +567,7 @@ TEST_F(TerminalInputTest, StopGivesTheTerminalBackAndContinueTakesItAgain) {
     EXPECT_EQ(keys(), (std::vector<KeyEvent>{typed('x'), typed('y')}));
     expect_same_mode(t.mode_changes.back().mode, keys_mode.mode);
     EXPECT_EQ(t.written(0), testing::cpr_request());
-    EXPECT_EQ(info().cursor, at(6, 4));
+    EXPECT_EQ(info().cursor, at(0, 5));  // on a row of its own below the shell's
 }
 
 TEST_F(TerminalInputTest, ContinueAfterAnyStopLearnsTheCursorAgain) {
@@ -534,7 +578,7 @@ TEST_F(TerminalInputTest, ContinueAfterAnyStopLearnsTheCursorAgain) {
     const std::size_t changes = t.mode_changes.size();
     on_continue_signal(SIGCONT);  // after SIGSTOP, SIGTTIN...
     t.answer(report(3, 2));
-    EXPECT_EQ(info().cursor, at(1, 2));  // the next drawing learns it
+    EXPECT_EQ(info().cursor, at(0, 3));  // the next drawing learns it
     EXPECT_GT(t.mode_changes.size(), changes);
     expect_same_mode(t.mode_changes.back().mode, keyboard_mode(users_mode()));
 }

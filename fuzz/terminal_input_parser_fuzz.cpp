@@ -1,12 +1,13 @@
-// Arbitrary terminal bytes at arbitrary times through the key decoder, and
-// every event it makes through the key reader's translation. Nothing may
-// crash, and every event must look like one a US PC keyboard can make.
+// Arbitrary terminal bytes at arbitrary times through the input parser, and
+// every key event it makes through the key reader's translation. Nothing may
+// crash, every event must look like one a US PC keyboard can make, and a
+// cursor report comes only when one is awaited.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 #include "platform/memory_console.h"
-#include "platform/posix/key_decoder.h"
+#include "platform/posix/terminal_input_parser.h"
 #include "platform/us_keyboard.h"
 #include "textio/key_reader_internal.h"
 
@@ -65,9 +66,15 @@ void check_code(std::optional<int> code) {
     check(*code < 256 || (*code & 0xFF) == 0xFF);
 }
 
-void take(const platform::DecodedKeys& keys) {
-    check(keys.size() <= 3);
-    for (const platform::KeyEvent& e : keys) {
+void take(const platform::ParsedInputs& items, bool report_awaited) {
+    check(items.size() <= 3);
+    for (const platform::ParsedInput& item : items) {
+        if (item.kind == platform::ParsedInput::Kind::cursor_report) {
+            check(report_awaited && item.row >= 0 && item.column >= 0);
+            continue;
+        }
+        if (item.kind != platform::ParsedInput::Kind::key) continue;
+        const platform::KeyEvent& e = item.key;
         check_event(e);
         check_code(textio::translate_key(e.ch, e.scan_code, e.virtual_key, e.control_state));
     }
@@ -75,32 +82,36 @@ void take(const platform::DecodedKeys& keys) {
 
 }  // namespace
 
-// Input: the first byte chooses the encoding; then pairs of bytes. In a pair
-// (op, value), op % 4 == 0 lets `value` milliseconds pass with a tick;
-// otherwise `value` is a byte from the terminal arriving op / 4 milliseconds
-// after the one before.
+// Input: the first byte chooses the encoding (bit 0) and whether a cursor
+// report is awaited (bit 1); then pairs of bytes. In a pair (op, value),
+// op % 4 == 0 lets `value` milliseconds pass with a tick; otherwise `value`
+// is a byte from the terminal arriving op / 4 milliseconds after the one
+// before.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static platform::MemoryConsole console(80, 25);
     platform::set_console(&console);
     if (size == 0) return 0;
-    platform::KeyDecoder decoder((data[0] & 1) != 0 ? platform::InputEncoding::latin1
-                                                    : platform::InputEncoding::utf8);
+    platform::TerminalInputParser parser((data[0] & 1) != 0 ? platform::InputEncoding::latin1
+                                                            : platform::InputEncoding::utf8);
+    if ((data[0] & 2) != 0) parser.expect_report();
     std::uint64_t now = 0;
     for (std::size_t i = 1; i + 1 < size; i += 2) {
         const std::uint8_t op = data[i];
         const std::uint8_t value = data[i + 1];
         if (op % 4 == 0) {
             now += value;
-            take(decoder.tick(now));
-            const std::optional<std::uint64_t> deadline = decoder.deadline();
+            take(parser.tick(now), parser.report_expected());
+            const std::optional<std::uint64_t> deadline = parser.deadline();
             if (deadline) check(*deadline > now);
         } else {
             now += op / 4;
-            take(decoder.feed(value, now));
+            const bool awaited = parser.report_expected();
+            take(parser.feed(value, now), awaited);
         }
     }
     // Once the timeout has passed after the last byte, nothing waits for time.
-    take(decoder.tick(now + platform::KeyDecoder::escape_timeout_ms));
-    check(!decoder.deadline().has_value());
+    take(parser.tick(now + platform::TerminalInputParser::escape_timeout_ms),
+         parser.report_expected());
+    check(!parser.deadline().has_value());
     return 0;
 }

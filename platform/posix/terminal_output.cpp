@@ -1,0 +1,109 @@
+#include "platform/posix/terminal_output.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/posix/terminal_signals.h"
+
+namespace pelorin::platform {
+
+TerminalOutput::TerminalOutput(const TerminalSys& sys, const TerminalOptions& options,
+                               TerminalShared& shared)
+    : sys_(sys), options_(options), shared_(shared) {}
+
+TerminalOutput::~TerminalOutput() {
+    release();
+}
+
+void TerminalOutput::become_console() {
+    screen_.set_charset(options_.utf8, options_.code_page);
+    terminal_signal_state.cursor_fd = options_.output_fd;
+}
+
+// The reported cursor, inside the window.
+std::optional<Coord> TerminalOutput::reported_cursor() const {
+    if (!shared_.reported_cursor) return std::nullopt;
+    return Coord{std::clamp<std::int16_t>(shared_.reported_cursor->x, 0,
+                                          static_cast<std::int16_t>(shared_.cols - 1)),
+                 std::clamp<std::int16_t>(shared_.reported_cursor->y, 0,
+                                          static_cast<std::int16_t>(shared_.rows - 1))};
+}
+
+void TerminalOutput::start_screen() {
+    screen_.reset(shared_.cols, shared_.rows);
+    if (const std::optional<Coord> at = reported_cursor()) {
+        screen_.set_terminal_cursor(*at);
+    } else {
+        screen_.set_cursor(Coord{0, static_cast<std::int16_t>(shared_.rows - 1)});
+    }
+}
+
+void TerminalOutput::resize_screen() {
+    screen_.resize(shared_.cols, shared_.rows, reported_cursor());
+}
+
+void TerminalOutput::continue_screen() {
+    if (const std::optional<Coord> at = reported_cursor()) {
+        screen_.redraw_cursor_line(shared_.cols, shared_.rows, *at);
+    } else {
+        start_screen();
+    }
+}
+
+void TerminalOutput::hold() {
+    if (signals_held_) return;
+    signals_held_ = true;
+    hold_ending_signals(sys_, mask_before_hold_);
+}
+
+void TerminalOutput::release() {
+    if (!signals_held_) return;
+    signals_held_ = false;
+    release_ending_signals(sys_, mask_before_hold_);
+}
+
+// The terminal's cursor and visibility become the program's. A signal
+// handler learns whether the cursor is hidden, to show it before the end.
+void TerminalOutput::settle() {
+    screen_.settle();
+    terminal_signal_state.cursor_hidden = screen_.cursor_visible() ? 0 : 1;
+}
+
+void TerminalOutput::send(bool settle_first) {
+    if (settle_first) settle();
+    const std::string bytes = screen_.take_output();
+    if (!bytes.empty() && write_out(bytes.data(), bytes.size()) != bytes.size())
+        screen_.forget_terminal_cursor();
+    // Nothing is held now: the signals may act.
+    release();
+}
+
+void TerminalOutput::limit_held() {
+    if (screen_.output().size() > held_output_limit) send(false);
+}
+
+void TerminalOutput::ring_bell(bool settle_first) {
+    hold();
+    if (settle_first) settle();
+    screen_.ring_bell();
+    send(false);
+}
+
+std::size_t TerminalOutput::write_raw(const char* bytes, std::size_t count) {
+    return write_out(bytes, count);
+}
+
+// To standard output, unless the terminal is gone: a write failing with EIO
+// means it has hung up, and writing on would only fail again.
+std::size_t TerminalOutput::write_out(const char* bytes, std::size_t count) {
+    if (gone_) return 0;
+    errno = 0;
+    const std::size_t n = write_all(sys_, options_.output_fd, bytes, count);
+    if (n != count && errno == EIO) {
+        gone_ = true;
+        terminal_signal_state.cursor_fd = -1;
+    }
+    return n;
+}
+
+}  // namespace pelorin::platform

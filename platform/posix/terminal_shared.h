@@ -1,0 +1,50 @@
+// What the two halves of the terminal console share: how the console was
+// set up, and the one small record both go by.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/code_page.h"
+#include "platform/console_api.h"
+
+namespace pelorin::platform {
+
+struct TerminalOptions {
+    std::string term;   // the TERM variable, empty when unset
+    bool utf8 = false;  // the user's locale encodes characters in UTF-8
+    // The code page of the program's characters: 866 for a user whose
+    // language is written in Cyrillic, 437 for everyone else.
+    CodePage code_page = CodePage::cp437;
+    int input_fd = 0;
+    int output_fd = 1;
+    std::string tty_path = "/dev/tty";
+
+    static TerminalOptions from_environment();
+
+    // A terminal without a name, or one that says it is "dumb", may show
+    // escape sequences as text, and its cursor cannot be moved: nothing is
+    // drawn on it, and its keys are not read one by one either, so that
+    // what the user sees is what the program takes. It keeps its own line
+    // editing, and the program reads lines from it as from a file.
+    bool takes_sequences() const { return !term.empty() && term != "dumb"; }
+};
+
+// What the locale the user chose says about the terminal's characters: the
+// first of LC_ALL, LC_CTYPE and LANG that is set names it (nothing: "C").
+// The name is read, so a locale that is not installed counts too; only a
+// name without an encoding asks the system what its encoding is. The
+// program's own locale is left as it is.
+void read_locale(TerminalOptions& options, const char* lc_all, const char* lc_ctype,
+                 const char* lang);
+
+// The window and the cursor, as the terminal told them.
+struct TerminalShared {
+    // The window's size in cells, once learnt.
+    int cols = 0;
+    int rows = 0;
+    // Where the terminal said its cursor was, 0-based, when it last answered.
+    std::optional<Coord> reported_cursor;
+};
+
+}  // namespace pelorin::platform
