@@ -1,16 +1,18 @@
 #!/usr/bin/env python3
-"""The installed program, its manual page and the Debian package.
+"""The installed programs, their manual pages and the packages.
 
-`cmake --install` into a fresh prefix must give exactly the program and its
-manual page, and the program must run a scripted questionnaire from there.
-The page must render without a warning, quote the texts the program prints
-exactly as it prints them, and its examples must do what they say when run.
-The Debian package built with cpack must carry the name, the version the
-program announces, its library dependencies and the same two files, the page
-compressed, with checksums that match.
+`cmake --install` into a fresh prefix must give exactly the two programs
+(pelorin and pelorin-results) and their manual pages, and the programs must
+run from there. The pages must render without a warning; pelorin's must
+quote the texts the program prints exactly as it prints them, and its
+examples must do what they say when run. The Debian package built with
+cpack must carry the name, the version the program announces, its library
+dependencies and the same four files, the pages compressed, with checksums
+that match. The Windows ZIP must hold both programs and both pages as text.
 
 Environment: PELORIN_BUILD_DIR (a configured and built tree), PELORIN_CMAKE,
-PELORIN_CPACK (the CMake and CPack of that build).
+PELORIN_CPACK (the CMake and CPack of that build); PELORIN_MINGW_BUILD_DIR (a
+built Windows tree) for the ZIP.
 """
 
 import gzip
@@ -21,10 +23,14 @@ import shutil
 import subprocess
 import tempfile
 import unittest
+import zipfile
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 SOURCE_PAGE = HERE.parent / "packaging" / "pelorin.1"
+RESULTS_PAGE = HERE.parent / "packaging" / "pelorin-results.1"
+PROGRAMS_AND_PAGES = ["bin/pelorin", "bin/pelorin-results", "share/man/man1/pelorin-results.1",
+                      "share/man/man1/pelorin.1"]
 GOLDEN_ALL_YES = (HERE / "golden" / "all_yes.out").read_bytes()
 ALL_YES_INPUT = b"ok\nILE\n80\n" + b"y\n" * 54 + b"ok\n"
 BUILD = Path(os.environ.get("PELORIN_BUILD_DIR", "build/release")).resolve()
@@ -61,6 +67,21 @@ class ScriptedRunMixin:
         self.assertEqual(rows[17], b"Answers : " + b"1" * 54)
         self.assertEqual(rows[18], b"Expected TIM : ILE (80)")
 
+    def assert_shows_results(self, results_program):
+        """pelorin-results reads what pelorin wrote and knows its version."""
+        p = run([str(results_program), "--version"])
+        self.assertEqual(p.stdout, b"pelorin-results (Pelorin) %s\n" % announced_version().encode())
+        with tempfile.TemporaryDirectory(prefix="pelorin-pkg-") as d:
+            (Path(d) / "RESULTS.TXT").write_bytes(
+                b"Test Results from Pelorin 0.1.5\r\n" +
+                b"".join(b"%s : 1\r\n" % t for t in b"ILE LIE IEE EIE SLE LSE SEE ESE ILI LII "
+                         b"IEI EII SLI LSI SEI ESI".split()) +
+                b"Answers : 1\r\nExpected TIM : ILE (80)\r\n")
+            p = run([str(results_program), "csv", "RESULTS.TXT"], cwd=d)
+        self.assertEqual((p.returncode, p.stderr), (0, b""))
+        self.assertTrue(p.stdout.endswith(b",ILE+LIE+IEE+EIE+SLE+LSE+SEE+ESE+ILI+LII+IEI+EII+SLI+"
+                                          b"LSI+SEI+ESI,1,ILE,80\r\n"))
+
 
 PREFIX = None  # the install that every group looks at, made once
 
@@ -82,12 +103,17 @@ def installed(path):
 class Install(ScriptedRunMixin, unittest.TestCase):
     result = None
 
-    def test_installs_exactly_the_program_and_the_page(self):
+    def test_installs_exactly_the_programs_and_the_pages(self):
         self.assertEqual(self.result.returncode, 0, self.result.stderr.decode())
-        self.assertEqual(files_under(PREFIX.name), ["bin/pelorin", "share/man/man1/pelorin.1"])
+        self.assertEqual(files_under(PREFIX.name), PROGRAMS_AND_PAGES)
         self.assertTrue(os.access(installed("bin/pelorin"), os.X_OK))
         self.assertEqual(installed("share/man/man1/pelorin.1").read_bytes(),
                          SOURCE_PAGE.read_bytes())
+        self.assertEqual(installed("share/man/man1/pelorin-results.1").read_bytes(),
+                         RESULTS_PAGE.read_bytes())
+
+    def test_installed_results_program_runs(self):
+        self.assert_shows_results(installed("bin/pelorin-results"))
 
     def test_installed_program_runs_a_scripted_questionnaire(self):
         self.assert_runs_all_yes(installed("bin/pelorin"))
@@ -109,14 +135,19 @@ class ManualPage(unittest.TestCase):
         return run(cmd).stdout.decode("utf-8")
 
     def test_renders_without_warnings(self):
-        p = run(["groff", "-man", "-Tutf8", "-ww", "-z", self.page()])
-        self.assertEqual((p.returncode, p.stderr.decode()), (0, ""))
-        if shutil.which("man"):
-            p = run(["man", "--warnings", "-l", self.page()], env={**os.environ, "MANWIDTH": "80"})
-            self.assertEqual((p.returncode, p.stderr.decode()), (0, ""))
-        if shutil.which("lexgrog"):
-            p = run(["lexgrog", self.page()])
-            self.assertIn(b'"pelorin - socionic type questionnaire"', p.stdout)
+        pages = {self.page(): b"pelorin - socionic type questionnaire",
+                 str(installed("share/man/man1/pelorin-results.1")):
+                     b"pelorin-results - show the results files of the pelorin questionnaire"}
+        for page, name in pages.items():
+            with self.subTest(page=page):
+                p = run(["groff", "-man", "-Tutf8", "-ww", "-z", page])
+                self.assertEqual((p.returncode, p.stderr.decode()), (0, ""))
+                if shutil.which("man"):
+                    p = run(["man", "--warnings", "-l", page], env={**os.environ, "MANWIDTH": "80"})
+                    self.assertEqual((p.returncode, p.stderr.decode()), (0, ""))
+                if shutil.which("lexgrog"):
+                    p = run(["lexgrog", page])
+                    self.assertIn(b'"' + name + b'"', p.stdout)
 
     def test_has_the_sections_a_reader_looks_for(self):
         headings = re.findall(r"^([A-Z][A-Z ]+)$", self.render(), re.M)
@@ -209,20 +240,45 @@ class DebianPackage(ScriptedRunMixin, unittest.TestCase):
         files = {path: mode for path, mode in entries.items() if not path.endswith("/")}
         self.assertEqual(files, {
             "./usr/bin/pelorin": ("-rwxr-xr-x", "root/root"),
+            "./usr/bin/pelorin-results": ("-rwxr-xr-x", "root/root"),
             "./usr/share/man/man1/pelorin.1.gz": ("-rw-r--r--", "root/root"),
+            "./usr/share/man/man1/pelorin-results.1.gz": ("-rw-r--r--", "root/root"),
         })
 
     def test_packaged_files_work_and_match_their_checksums(self):
         page = self.tree / "usr/share/man/man1/pelorin.1.gz"
         self.assertEqual(gzip.decompress(page.read_bytes()), SOURCE_PAGE.read_bytes())
+        page = self.tree / "usr/share/man/man1/pelorin-results.1.gz"
+        self.assertEqual(gzip.decompress(page.read_bytes()), RESULTS_PAGE.read_bytes())
         self.assert_runs_all_yes(self.tree / "usr/bin/pelorin")
+        self.assert_shows_results(self.tree / "usr/bin/pelorin-results")
         sums = {}
         for row in (self.control / "md5sums").read_text().splitlines():
             digest, path = row.split(None, 1)
             sums[path] = digest
-        self.assertEqual(sorted(sums), ["usr/bin/pelorin", "usr/share/man/man1/pelorin.1.gz"])
+        self.assertEqual(sorted(sums), ["usr/bin/pelorin", "usr/bin/pelorin-results",
+                                        "usr/share/man/man1/pelorin-results.1.gz",
+                                        "usr/share/man/man1/pelorin.1.gz"])
         for path, digest in sums.items():
             self.assertEqual(hashlib.md5((self.tree / path).read_bytes()).hexdigest(), digest, path)
+
+
+MINGW_BUILD = os.environ.get("PELORIN_MINGW_BUILD_DIR")
+
+
+@unittest.skipUnless(MINGW_BUILD, "PELORIN_MINGW_BUILD_DIR is not set: no Windows ZIP")
+class WindowsZip(unittest.TestCase):
+    def test_holds_both_programs_and_both_pages(self):
+        build = Path(MINGW_BUILD).resolve()
+        with tempfile.TemporaryDirectory(prefix="pelorin-zip-") as out:
+            p = run([CPACK, "--config", str(build / "CPackConfig.cmake"), "-G", "ZIP", "-B", out])
+            self.assertEqual(p.returncode, 0, p.stdout.decode() + p.stderr.decode())
+            archive = Path(out) / ("pelorin-%s-win64.zip" % announced_version())
+            with zipfile.ZipFile(archive) as z:
+                names = sorted(n.split("/", 1)[1] for n in z.namelist() if not n.endswith("/"))
+        self.assertEqual(names, ["bin/pelorin-results.exe", "bin/pelorin.exe",
+                                 "share/doc/pelorin/pelorin-results.txt",
+                                 "share/doc/pelorin/pelorin.txt"])
 
 
 if __name__ == "__main__":

@@ -16,7 +16,8 @@ set -u
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 exes="$root/build/mingw/pelorin_platform_tests.exe $root/build/mingw/pelorin_textio_tests.exe
-$root/build/mingw/pelorin_typetest_tests.exe $root/build/mingw/pelorin_app_tests.exe"
+$root/build/mingw/pelorin_typetest_tests.exe $root/build/mingw/pelorin_app_tests.exe
+$root/build/mingw/pelorin_results_tests.exe"
 limit=${PELORIN_TEST_TIMEOUT:-300}
 
 fail() {

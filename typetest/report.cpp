@@ -6,6 +6,7 @@
 #include "textio/channels.h"
 #include "textio/number_text.h"
 #include "textio/print.h"
+#include "typetest/results_file.h"
 
 namespace pelorin::typetest {
 namespace {
@@ -19,19 +20,8 @@ void print_scores(const TypeScores& scores) {
         const Text label = textio::text_concat(TypeOrder[t], " :");
         console_print(label, false);
         console_print(textio::format_print_single(scores[t]), true);
-        textio::results_file_print(
-            RESULTS_CHANNEL,
-            textio::text_concat(textio::text_concat(label, " "),
-                                textio::text_left(textio::format_str_single(scores[t]), 9)));
+        textio::results_file_print(RESULTS_CHANNEL, results_score_line(t, scores[t]));
     }
-}
-
-Text expected_type_line(const TestState& state) {
-    Text line = textio::text_concat("Expected TIM : ", state.expected_type);
-    textio::text_append(line, " (");
-    textio::text_append(line, state.confidence);
-    textio::text_append(line, ")");
-    return line;
 }
 
 void wait_for_final_ok(TestState& state) {
@@ -68,12 +58,13 @@ void write_report(TestState& state) {
     (void)textio::results_file_open(RESULTS_FILE, RESULTS_CHANNEL);
     console_newline();
     console_print("Test Results :", true);
-    textio::results_file_print(RESULTS_CHANNEL, "Test Results from Pelorin 0.1.5");
+    textio::results_file_print(RESULTS_CHANNEL, RESULTS_TITLE);
     console_newline();
     print_scores(state.scores);
     console_newline();
-    textio::results_file_print(RESULTS_CHANNEL, textio::text_concat("Answers : ", answers));
-    textio::results_file_print(RESULTS_CHANNEL, expected_type_line(state));
+    textio::results_file_print(RESULTS_CHANNEL, results_answers_line(answers));
+    textio::results_file_print(RESULTS_CHANNEL,
+                               results_expected_line(state.expected_type, state.confidence));
     (void)textio::results_file_close(RESULTS_CHANNEL);
     console_print("The more the type has a large number, the more it's probable for you.", true);
     console_print("Remember : this test is not 100% reliable.", true);

@@ -1,0 +1,22 @@
+// What standard output is, for a program that draws text charts on it: a
+// terminal window or a file or pipe, how wide the window is, whether it acts
+// on escape sequences and whether it shows UTF-8 text. One implementation per
+// system, in platform/posix/ and platform/windows/.
+#pragma once
+
+namespace pelorin::platform {
+
+struct OutputTerminal {
+    bool is_terminal = false;      // a terminal window (a console on Windows)
+    bool takes_sequences = false;  // it acts on escape sequences such as bold
+    bool utf8 = false;             // text in UTF-8 shows as its characters
+    int columns = 0;               // the window's width; 0 when unknown
+};
+
+// Looks at standard output without changing it.
+OutputTerminal examine_standard_output();
+
+// Standard output writes every byte as given: no line-end translation.
+void set_standard_output_binary();
+
+}  // namespace pelorin::platform

@@ -1,0 +1,36 @@
+// <windows.h> stays inside this file so that its macros reach no other code.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
+#include "platform/output_terminal.h"
+
+namespace pelorin::platform {
+
+OutputTerminal examine_standard_output() {
+    OutputTerminal out;
+    out.utf8 = GetConsoleOutputCP() == CP_UTF8;
+    const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode))
+        return out;
+    out.is_terminal = true;
+    // Only a console already set to act on escape sequences gets them; the
+    // console's modes are left as the user has them.
+    out.takes_sequences = (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(handle, &info))
+        out.columns = info.srWindow.Right - info.srWindow.Left + 1;
+    return out;
+}
+
+void set_standard_output_binary() {
+    (void)_setmode(_fileno(stdout), _O_BINARY);
+}
+
+}  // namespace pelorin::platform
