@@ -39,10 +39,8 @@ void MemoryConsole::resize(int columns, int rows) {
     columns_ = columns;
     rows_ = rows;
     cells_ = std::move(cells);
-    window_ =
-        Rect{0, 0, static_cast<std::int16_t>(columns - 1), static_cast<std::int16_t>(rows - 1)};
-    cursor_ = Coord{std::min<std::int16_t>(cursor_.x, static_cast<std::int16_t>(columns - 1)),
-                    std::min<std::int16_t>(cursor_.y, static_cast<std::int16_t>(rows - 1))};
+    window_ = Rect{0, 0, columns - 1, rows - 1};
+    cursor_ = Coord{std::min<int>(cursor_.x, columns - 1), std::min<int>(cursor_.y, rows - 1)};
 }
 
 void MemoryConsole::put_text(int x, int y, const std::string& text) {

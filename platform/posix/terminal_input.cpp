@@ -70,8 +70,7 @@ void TerminalInput::take_keyboard_again() {
 void TerminalInput::take(const ParsedInputs& items, bool keys) {
     for (const ParsedInput& item : items) {
         if (item.kind == ParsedInput::Kind::cursor_report) {
-            shared_.reported_cursor = Coord{static_cast<std::int16_t>(item.column - 1),
-                                            static_cast<std::int16_t>(item.row - 1)};
+            shared_.reported_cursor = Coord{item.column - 1, item.row - 1};
         } else if (item.kind == ParsedInput::Kind::key && keys) {
             keys_.push_back(item.key);
         }

@@ -26,10 +26,8 @@ void TerminalOutput::become_console() {
 // The reported cursor, inside the window.
 std::optional<Coord> TerminalOutput::reported_cursor() const {
     if (!shared_.reported_cursor) return std::nullopt;
-    return Coord{std::clamp<std::int16_t>(shared_.reported_cursor->x, 0,
-                                          static_cast<std::int16_t>(shared_.cols - 1)),
-                 std::clamp<std::int16_t>(shared_.reported_cursor->y, 0,
-                                          static_cast<std::int16_t>(shared_.rows - 1))};
+    return Coord{std::clamp<int>(shared_.reported_cursor->x, 0, shared_.cols - 1),
+                 std::clamp<int>(shared_.reported_cursor->y, 0, shared_.rows - 1)};
 }
 
 void TerminalOutput::start_screen() {
@@ -37,7 +35,7 @@ void TerminalOutput::start_screen() {
     if (const std::optional<Coord> at = reported_cursor()) {
         screen_.set_terminal_cursor(*at);
     } else {
-        screen_.set_cursor(Coord{0, static_cast<std::int16_t>(shared_.rows - 1)});
+        screen_.set_cursor(Coord{0, shared_.rows - 1});
     }
 }
 

@@ -114,7 +114,7 @@ void TerminalScreen::after_last_column(int y) {
         // The cursor waits on the last cell for the next glyph to wrap it,
         // and a wrap from the bottom row would scroll the screen: placing it
         // now cancels that.
-        real_ = Coord{static_cast<std::int16_t>(cols_ - 1), static_cast<std::int16_t>(y)};
+        real_ = Coord{cols_ - 1, y};
         vt::move_to(out_, y, cols_ - 1);
     } else {
         // Terminals differ in where a move from a pending wrap starts; the
@@ -134,7 +134,7 @@ void TerminalScreen::put_glyphs(Coord at, const int* cells, int count) {
     }
     const int x = at.x + count;
     if (x < cols_) {
-        real_ = Coord{static_cast<std::int16_t>(x), at.y};
+        real_ = Coord{x, at.y};
     } else {
         after_last_column(at.y);
     }
@@ -179,7 +179,7 @@ bool TerminalScreen::shift_row(int y) {
             std::equal(want + first, want + cols_ - n, shown + first + n) &&
             std::all_of(want + cols_ - n, want + cols_, [](int c) { return c == blank; });
         if (!inserts && !deletes) continue;
-        go_to(Coord{static_cast<std::int16_t>(first), static_cast<std::int16_t>(y)});
+        go_to(Coord{first, y});
         if (inserts) {
             out_ += insert;
             std::copy_backward(shown + first, shown + cols_ - n, shown + cols_);
@@ -213,7 +213,7 @@ void TerminalScreen::draw_runs(int y) {
                 break;  // an unknown cell cannot be drawn along
             }
         }
-        const Coord at{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
+        const Coord at{x, y};
         const auto is_blank = [](int c) { return c == blank; };
         if (std::all_of(want + x, want + cols_, is_blank)) {
             go_to(at);
@@ -247,7 +247,7 @@ void TerminalScreen::scroll_lines(int top, int bottom, int lines) {
     }
     // Column 0 first: whether a line feed also returns the carriage depends
     // on the terminal's output mode.
-    go_to(Coord{0, static_cast<std::int16_t>(bottom)});
+    go_to(Coord{0, bottom});
     out_.append(static_cast<std::size_t>(std::min(lines, bottom - top + 1)), '\n');
     if (!whole) {
         vt::reset_scroll_region(out_);
@@ -326,8 +326,7 @@ void TerminalScreen::lay_out(const std::vector<Line>& lines, int first, int curs
         int count = rows_for(static_cast<int>(cells.size()), cols_);
         if (static_cast<int>(i) == cursor_line) {
             count = std::max(count, cursor_offset / cols_ + 1);
-            cursor_ = Coord{static_cast<std::int16_t>(cursor_offset % cols_),
-                            static_cast<std::int16_t>(row + cursor_offset / cols_)};
+            cursor_ = Coord{cursor_offset % cols_, row + cursor_offset / cols_};
         }
         for (int r = 0; r < count; ++r, ++row) {
             if (row < 0 || row >= rows_) continue;
@@ -375,7 +374,7 @@ void TerminalScreen::resize(int cols, int rows, std::optional<Coord> reported) {
     }
     if (cols == cols_) {
         reset(cols, rows);
-        cursor_ = Coord{0, static_cast<std::int16_t>(rows - 1)};
+        cursor_ = Coord{0, rows - 1};
         return;
     }
     int cursor_line = 0;
