@@ -16,14 +16,12 @@ import shlex
 import shutil
 import signal
 import sys
-import tempfile
-import time
 import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from dialogue_model import load_bank, model  # noqa: E402
-from tmux_harness import Terminal, child_of  # noqa: E402
+from tmux_harness import ScratchDirTestCase, Terminal, child_of  # noqa: E402
 
 PROGRAM = os.path.abspath(os.environ.get("PELORIN_PROGRAM", "build/release/pelorin"))
 BANK = load_bank(os.environ.get("PELORIN_BANK", "typetest/question_bank.cpp"))
@@ -42,33 +40,7 @@ def distinct(n):
 
 
 @unittest.skipUnless(shutil.which("tmux"), "needs tmux")
-class TerminalEvents(unittest.TestCase):
-    maxDiff = None
-
-    def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="pelorin-events-")
-
-    def tearDown(self):
-        shutil.rmtree(self.dir, ignore_errors=True)
-
-    def path(self, name):
-        return os.path.join(self.dir, name)
-
-    def read(self, name):
-        try:
-            with open(self.path(name), "rb") as f:
-                return f.read()
-        except FileNotFoundError:
-            return b""
-
-    def wait_file(self, name, timeout=5.0):
-        deadline = time.monotonic() + timeout
-        while not self.read(name).strip():
-            if time.monotonic() > deadline:
-                raise AssertionError("%s never written" % name)
-            time.sleep(0.02)
-        return self.read(name).decode().strip()
-
+class TerminalEvents(ScratchDirTestCase):
     def start(self, cols, rows, env=None, command=None):
         term = Terminal(command or PROGRAM, cols, rows, cwd=self.dir, env=env)
         self.addCleanup(term.close)
@@ -105,7 +77,7 @@ class TerminalEvents(unittest.TestCase):
         self.assertEqual(term.exit_status(), 0)
         lines = lines + ["y"] * (STATEMENTS - answered) + ["ok"]
         _, results, _ = model(("\n".join(lines) + "\n").encode(), BANK)
-        self.assertEqual(self.read("RESULTS.TXT"), results)
+        self.assertEqual(self.read_bytes("RESULTS.TXT"), results)
 
     # ---- the window follows the terminal -----------------------------------
 
@@ -194,7 +166,7 @@ class TerminalEvents(unittest.TestCase):
         self.answer(term, "ok")
         term.wait(term.dead, what="the end")
         _, results, _ = model(("\n".join(lines + ["y", "ok"]) + "\n").encode(), BANK)
-        self.assertEqual(self.read("RESULTS.TXT"), results)
+        self.assertEqual(self.read_bytes("RESULTS.TXT"), results)
 
     # ---- no typed key is lost; a typed character is text ---------------------
 
@@ -260,7 +232,7 @@ class TerminalEvents(unittest.TestCase):
         term.wait(lambda: term.screen()[-1].startswith("$"), what="the shell after the program")
         _, results, _ = model(("\n".join(["ok", "xILE", "50"] + ["y"] * STATEMENTS + ["ok"]) +
                                "\n").encode(), BANK)
-        self.assertEqual(self.read("RESULTS.TXT"), results)
+        self.assertEqual(self.read_bytes("RESULTS.TXT"), results)
 
     def test_crash_gives_the_terminal_back(self):
         for crash in (signal.SIGSEGV, signal.SIGABRT):
@@ -279,7 +251,7 @@ class TerminalEvents(unittest.TestCase):
                 term.wait(lambda: "o" in term.screen(), what="the echo")
                 os.kill(child_of(term.pid()), crash)
                 self.assertEqual(self.wait_file("status"), str(128 + crash))
-                self.assertEqual(self.read("before"), self.read("after"))
+                self.assertEqual(self.read_bytes("before"), self.read_bytes("after"))
                 term.close()
 
     def test_terminal_that_cannot_be_drawn_on(self):

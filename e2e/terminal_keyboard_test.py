@@ -18,14 +18,13 @@ import shlex
 import shutil
 import signal
 import sys
-import tempfile
 import time
 import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from dialogue_model import load_bank, model  # noqa: E402
-from tmux_harness import Terminal, process_state  # noqa: E402
+from tmux_harness import ScratchDirTestCase, Terminal, process_state  # noqa: E402
 
 PROGRAM = os.path.abspath(os.environ.get("PELORIN_PROGRAM", "build/release/pelorin"))
 BANK = load_bank(os.environ.get("PELORIN_BANK", "typetest/question_bank.cpp"))
@@ -77,33 +76,7 @@ def stty_wrapped(command, workdir):
 
 
 @unittest.skipUnless(shutil.which("tmux"), "needs tmux")
-class Keyboard(unittest.TestCase):
-    maxDiff = None
-
-    def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="pelorin-keys-")
-
-    def tearDown(self):
-        shutil.rmtree(self.dir, ignore_errors=True)
-
-    def path(self, name):
-        return os.path.join(self.dir, name)
-
-    def read(self, name):
-        try:
-            with open(self.path(name)) as f:
-                return f.read()
-        except FileNotFoundError:
-            return ""
-
-    def wait_file(self, name, timeout=5.0):
-        deadline = time.monotonic() + timeout
-        while not self.read(name).strip():
-            if time.monotonic() > deadline:
-                raise AssertionError("%s never written" % name)
-            time.sleep(0.02)
-        return self.read(name).strip()
-
+class Keyboard(ScratchDirTestCase):
     def test_whole_questionnaire_with_edits(self):
         self.whole_questionnaire_with_edits(PROGRAM)
 

@@ -12,9 +12,11 @@ program through `exec`, see `exec_program`.)
 
 import os
 import shlex
+import shutil
 import subprocess
 import tempfile
 import time
+import unittest
 import uuid
 
 
@@ -34,6 +36,41 @@ def child_of(pid):
         if int(parent) == pid:
             return int(child)
     raise AssertionError("no child of %d" % pid)
+
+
+class ScratchDirTestCase(unittest.TestCase):
+    """A test whose program runs in a scratch directory of its own, with the
+    files the program or the shell around it leave there."""
+
+    maxDiff = None
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="pelorin-tmux-")
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def read_bytes(self, name):
+        try:
+            with open(self.path(name), "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return b""
+
+    def read(self, name):
+        return self.read_bytes(name).decode()
+
+    def wait_file(self, name, timeout=5.0):
+        """The file's text once something is in it (a shell writes it)."""
+        deadline = time.monotonic() + timeout
+        while not self.read(name).strip():
+            if time.monotonic() > deadline:
+                raise AssertionError("%s never written" % name)
+            time.sleep(0.02)
+        return self.read(name).strip()
 
 
 class Terminal:
