@@ -91,7 +91,8 @@ void write_redirected(const std::uint8_t* bytes, std::size_t length) {
 // window changes size at any moment: its view is the whole window as it is.
 void take_window(const platform::ScreenBufferInfo& info) {
     console_state.window = platform::Rect{0, info.window.top, info.size.x - 1, info.window.bottom};
-    if (api().buffer_is_window()) console_state.view = ConsoleView{0, console_state.window.height() - 1};
+    if (api().buffer_is_window())
+        console_state.view = ConsoleView{0, console_state.window.height() - 1};
 }
 
 // --- building the context ---------------------------------------------
