@@ -224,13 +224,10 @@ bool TerminalConsole::screen_buffer_info(Handle h, ScreenBufferInfo& info) {
     look_at_terminal();
     (void)ready();
     const TerminalScreen& screen = output_.screen();
-    const auto cols = static_cast<std::int16_t>(screen.cols());
-    const auto rows = static_cast<std::int16_t>(screen.rows());
-    info.size = Coord{cols, rows};
+    info.size = Coord{screen.cols(), screen.rows()};
     info.cursor = screen.cursor();
     info.attributes = 7;
-    info.window =
-        Rect{0, 0, static_cast<std::int16_t>(cols - 1), static_cast<std::int16_t>(rows - 1)};
+    info.window = Rect{0, 0, screen.cols() - 1, screen.rows() - 1};
     return true;
 }
 
@@ -275,8 +272,7 @@ bool TerminalConsole::set_window(Handle h, bool absolute, Rect window) {
     // The buffer is the window: it can only stay as it is.
     if (!absolute) return window == Rect{};
     const TerminalScreen& screen = output_.screen();
-    return window == Rect{0, 0, static_cast<std::int16_t>(screen.cols() - 1),
-                          static_cast<std::int16_t>(screen.rows() - 1)};
+    return window == Rect{0, 0, screen.cols() - 1, screen.rows() - 1};
 }
 
 bool TerminalConsole::get_cursor_info(Handle h, CursorInfo& info) {
