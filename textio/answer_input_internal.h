@@ -10,8 +10,9 @@
 namespace pelorin::textio {
 
 // Where the bytes of standard input come from in stream mode. The default
-// reads the C runtime's standard input one byte at a time; tests put a
-// string in its place. read returns 0..255, or -1 at end of input.
+// takes them from the platform (platform/standard_streams.h), which reads
+// ahead in blocks; tests put a string in its place. read returns 0..255, or
+// -1 at end of input.
 struct StdinSource {
     int (*read)(void* context) = nullptr;
     void* context = nullptr;
