@@ -1,5 +1,5 @@
 // Arbitrary bytes as redirected standard input to the field reader, with
-// console prints between some reads (they empty the push-back store).
+// console prints between some reads (a byte read ahead waits through them).
 #include <cstdlib>
 
 #include "fuzz/fuzz_support.h"
