@@ -10,15 +10,6 @@
 namespace pelorin::platform::replacement_steps {
 namespace {
 
-// Standard input, output and error are open from the start, but should one
-// be closed after all, the new file must not take its descriptor.
-int clear_of_standard_streams(int fd) {
-    if (fd > STDERR_FILENO) return fd;
-    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-    (void)::close(fd);
-    return moved;
-}
-
 // Owner first: changing it may clear the set-user and set-group bits. A
 // change the process may not make leaves what it was.
 void keep_old_permissions(int fd, const ReplacementFile& file) {
@@ -61,15 +52,14 @@ bool inspect_old(ReplacementFile& file) {
 }
 
 Created create_temporary(ReplacementFile& file) {
-    int fd = create_registered(file);
+    const int fd = create_registered(file);
     if (fd < 0) return errno == EEXIST ? Created::name_taken : Created::no;
-    if (file.removal_slot >= 0) fd = clear_of_standard_streams(fd);
-    if (fd >= 0 && file.removal_slot >= 0) {
+    if (file.removal_slot >= 0) {
         if (file.old_is_file) keep_old_permissions(fd, file);
         file.stream = ::fdopen(fd, "wb");
         if (file.stream != nullptr) return Created::yes;
     }
-    if (fd >= 0) (void)::close(fd);
+    (void)::close(fd);
     remove_temporary(file);
     return Created::no;
 }
