@@ -20,7 +20,7 @@ void keep_old_permissions(int fd, const ReplacementFile& file) {
 // Creates the temporary and registers it for removal with no signal between.
 int create_registered(ReplacementFile& file) {
     sigset_t before;
-    hold_removal_signals(before);
+    hold_ending_signals(real_terminal_sys(), before);
     // A new file is a plain create, with the user's umask; one that replaces
     // a file is private until it has that file's permissions.
     const mode_t mode = file.old_is_file ? 0600 : 0666;
@@ -28,7 +28,7 @@ int create_registered(ReplacementFile& file) {
         ::open(file.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode);
     const int error = errno;
     if (fd >= 0) file.removal_slot = remove_on_ending_signal(file.temporary.c_str());
-    release_removal_signals(before);
+    release_ending_signals(real_terminal_sys(), before);
     errno = error;
     return fd;
 }

@@ -244,19 +244,11 @@ void on_window_size_signal(int) noexcept {
 
 // --- files to remove ---------------------------------------------------------------
 
-void hold_removal_signals(sigset_t& before) {
-    hold_ending_signals(real_terminal_sys(), before);
-}
-
-void release_removal_signals(const sigset_t& before) {
-    release_ending_signals(real_terminal_sys(), before);
-}
-
 int remove_on_ending_signal(const char* path) {
     const std::size_t length = std::strlen(path);
     if (length >= removal_path_bytes) return -1;
     sigset_t before;
-    hold_removal_signals(before);
+    hold_ending_signals(real_terminal_sys(), before);
     watch_terminal_signals(real_terminal_sys());
     int taken = -1;
     auto& removals = terminal_signal_state.removals;
@@ -266,7 +258,7 @@ int remove_on_ending_signal(const char* path) {
         removals[i].used = 1;
         taken = static_cast<int>(i);
     }
-    release_removal_signals(before);
+    release_ending_signals(real_terminal_sys(), before);
     return taken;
 }
 

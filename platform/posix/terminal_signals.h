@@ -117,10 +117,6 @@ bool remove_ctrl_handler(const TerminalSys& sys, CtrlHandler handler);
 // Calls the handlers, newest first, until one handles `event`.
 bool call_ctrl_handlers(std::uint32_t event) noexcept;
 
-// Blocks the ending signals, so that a file can be created and registered
-// with no signal in between; release puts the mask back.
-void hold_removal_signals(sigset_t& before);
-void release_removal_signals(const sigset_t& before);
 // Registers `path` for removal by an ending signal, installing the handlers
 // if no console has; the slot, or -1 when all are taken or the path is too
 // long.
