@@ -1,5 +1,8 @@
 // What the two halves of the terminal console share: how the console was
-// set up, and the one small record both go by.
+// set up, and the one small record both go by. How the set-up is read from
+// the environment is pelorin-results' rule for its output too
+// (output_terminal.h), so it is a module of its own: that program takes it
+// without the console.
 #pragma once
 
 #include <optional>
