@@ -20,6 +20,12 @@ int rows_for(int length, int cols) {
     return std::max(1, (length + cols - 1) / cols);
 }
 
+// The rows of the line the cursor is in: its text's, and the row of the
+// cursor too when that stands after them.
+int rows_with_cursor(int length, int cursor_offset, int cols) {
+    return std::max(rows_for(length, cols), cursor_offset / cols + 1);
+}
+
 }  // namespace
 
 // A line of text as it wraps over rows: its characters, without the blanks
@@ -323,15 +329,15 @@ void TerminalScreen::lay_out(const std::vector<Line>& lines, int first, int curs
     int row = -first;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::vector<int>& cells = lines[i].cells;
-        int count = rows_for(static_cast<int>(cells.size()), cols_);
-        if (static_cast<int>(i) == cursor_line) {
-            count = std::max(count, cursor_offset / cols_ + 1);
-            cursor_ = Coord{cursor_offset % cols_, row + cursor_offset / cols_};
-        }
+        const int length = static_cast<int>(cells.size());
+        const bool has_cursor = static_cast<int>(i) == cursor_line;
+        const int count =
+            has_cursor ? rows_with_cursor(length, cursor_offset, cols_) : rows_for(length, cols_);
+        if (has_cursor) cursor_ = Coord{cursor_offset % cols_, row + cursor_offset / cols_};
         for (int r = 0; r < count; ++r, ++row) {
             if (row < 0 || row >= rows_) continue;
-            const int from = std::min(r * cols_, static_cast<int>(cells.size()));
-            const int to = std::min(from + cols_, static_cast<int>(cells.size()));
+            const int from = std::min(r * cols_, length);
+            const int to = std::min(from + cols_, length);
             std::copy(cells.begin() + from, cells.begin() + to, want_.begin() + index(0, row));
             if (r + 1 < count) continues_[static_cast<std::size_t>(row)] = 1;
         }
@@ -363,6 +369,26 @@ void TerminalScreen::shift_rows(int delta) {
     edge_row_ = -1;
 }
 
+// The first of the rows `lines` take at the screen's width that stays on
+// the screen: the rows down to the last line with text (or the cursor) are
+// shown as far as they fit, and the rows after the cursor's go first.
+int TerminalScreen::first_row_kept(const std::vector<Line>& lines, int cursor_line,
+                                   int cursor_offset) const {
+    int total = 0;
+    int cursor_row = 0;
+    for (int i = 0, row = 0; i < static_cast<int>(lines.size()); ++i) {
+        const auto length = static_cast<int>(lines[static_cast<std::size_t>(i)].cells.size());
+        if (i == cursor_line) {
+            cursor_row = row + cursor_offset / cols_;
+            row += rows_with_cursor(length, cursor_offset, cols_);
+        } else {
+            row += rows_for(length, cols_);
+        }
+        if (length > 0 || i <= cursor_line) total = row;
+    }
+    return std::clamp(total - rows_, 0, cursor_row);
+}
+
 void TerminalScreen::resize(int cols, int rows, std::optional<Coord> reported) {
     draw_differences();
     if (cols == cols_ && reported) {
@@ -384,22 +410,7 @@ void TerminalScreen::resize(int cols, int rows, std::optional<Coord> reported) {
     rows_ = rows;
     want_.assign(static_cast<std::size_t>(cols * rows), blank);
     continues_.assign(static_cast<std::size_t>(rows), 0);
-    // Every row the lines take, and as many before the cursor's as fit: the
-    // rows after the cursor's line are left out first.
-    int total = 0;
-    int cursor_row = 0;
-    for (int i = 0, row = 0; i < static_cast<int>(lines.size()); ++i) {
-        int count =
-            rows_for(static_cast<int>(lines[static_cast<std::size_t>(i)].cells.size()), cols);
-        if (i == cursor_line) {
-            count = std::max(count, cursor_offset / cols + 1);
-            cursor_row = row + cursor_offset / cols;
-        }
-        row += count;
-        if (!lines[static_cast<std::size_t>(i)].cells.empty() || i <= cursor_line) total = row;
-    }
-    const int first = std::clamp(total - rows, 0, cursor_row);
-    lay_out(lines, first, cursor_line, cursor_offset);
+    lay_out(lines, first_row_kept(lines, cursor_line, cursor_offset), cursor_line, cursor_offset);
     // The terminal's own rearrangement of the old rows is not known: the
     // screen is cleared and drawn again.
     shown_.assign(want_.size(), blank);
@@ -421,8 +432,8 @@ void TerminalScreen::redraw_cursor_line(int cols, int rows, Coord reported) {
     // After whatever the shell wrote, on a row of its own; the screen
     // scrolls up to make room below, as far as the rows above allow.
     int start = reported.x == 0 ? reported.y : reported.y + 1;
-    const int count = std::max(rows_for(static_cast<int>(lines[0].cells.size()), cols_),
-                               cursor_offset / cols_ + 1);
+    const int count =
+        rows_with_cursor(static_cast<int>(lines[0].cells.size()), cursor_offset, cols_);
     const int feeds = std::min(start + count - rows_, start);
     if (feeds > 0) {
         scroll_lines(0, rows_ - 1, feeds);

@@ -97,6 +97,7 @@ class TerminalScreen {
     void draw_runs(int y);
     void scroll_lines(int top, int bottom, int lines);
     std::vector<Line> lines_of_screen(int& cursor_line, int& cursor_offset) const;
+    int first_row_kept(const std::vector<Line>& lines, int cursor_line, int cursor_offset) const;
     void lay_out(const std::vector<Line>& lines, int first_row, int cursor_line, int cursor_offset);
     void shift_rows(int delta);
 
