@@ -12,14 +12,10 @@ DeviceOps ConsoleDeviceOps;
 
 namespace {
 
-platform::ReplacementFile& replacement(Channel& channel) {
-    return *static_cast<platform::ReplacementFile*>(channel.stream);
-}
-
 // The bytes go into the new file's buffer; one that fails marks the file
 // as failed, so it never takes the old one's place.
 Status file_write(Channel& channel, const std::uint8_t* bytes, std::size_t length) {
-    std::FILE* stream = platform::replacement_stream(replacement(channel));
+    std::FILE* stream = platform::replacement_stream(*channel.stream);
     const std::size_t accepted = std::fwrite(bytes, 1, length, stream);
     return accepted < length ? STATUS_FILE_IO : STATUS_OK;
 }
@@ -28,14 +24,14 @@ Status file_write(Channel& channel, const std::uint8_t* bytes, std::size_t lengt
 // a failure (a full disk) is not reported: the old file stays, and the
 // channel is freed all the same.
 void file_close(Channel& channel) {
-    if (channel.stream != nullptr) (void)platform::finish_replacement(&replacement(channel));
+    if (channel.stream != nullptr) (void)platform::finish_replacement(channel.stream);
     channel.stream = nullptr;
 }
 
 // A file its writer never closed is not known to be complete: the old one
 // stays.
 void file_discard(Channel& channel) {
-    if (channel.stream != nullptr) platform::abandon_replacement(&replacement(channel));
+    if (channel.stream != nullptr) platform::abandon_replacement(channel.stream);
     channel.stream = nullptr;
 }
 

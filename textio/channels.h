@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/replacement_file.h"
 #include "textio/status.h"
 
 namespace pelorin::textio {
@@ -34,8 +35,8 @@ struct Channel {
     // on the channel in between.
     std::array<std::uint8_t, 4> read_back{};
     std::uint32_t read_back_count = 0;
-    const DeviceOps* ops = nullptr;  // set exactly while the channel is open
-    void* stream = nullptr;          // a file channel's platform::ReplacementFile
+    const DeviceOps* ops = nullptr;               // set exactly while the channel is open
+    platform::ReplacementFile* stream = nullptr;  // a file channel's new file
 };
 
 inline constexpr int CONSOLE_CHANNEL = 0;
