@@ -39,9 +39,8 @@ bool is_plain_number(std::string_view s) {
 }
 
 std::string confidence_in_parentheses(std::string_view typed, const ChartStyle& style) {
-    const std::size_t first = typed.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    typed = typed.substr(first, typed.find_last_not_of(" \t") - first + 1);
+    typed = trim_blanks(typed);
+    if (typed.empty()) return {};
     // The confidence was asked for in per cent.
     std::string shown = displayable(typed, style.utf8);
     if (is_plain_number(typed)) shown += std::string(1, KEEP_TOGETHER) + '%';

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <numeric>
 
+#include "textio/text_ops.h"
+
 namespace pelorin::results {
 
 const std::array<std::string_view, TYPE_COUNT + 1> TypeNames{"",
@@ -31,19 +33,6 @@ constexpr std::array<std::string_view, TYPE_COUNT + 1> four_letter_forms{
     "",     "ENTP", "ENTJ", "ENFP", "ENFJ", "ESTP", "ESTJ", "ESFP", "ESFJ",
     "INTP", "INTJ", "INFP", "INFJ", "ISTP", "ISTJ", "ISFP", "ISFJ"};
 
-std::string_view trim_blanks(std::string_view s) {
-    const std::size_t first = s.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
-std::string ascii_upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
 std::int64_t floor_div(std::int64_t a, std::int64_t b) {
     std::int64_t q = a / b;
     if (a % b != 0 && (a < 0) != (b < 0)) --q;
@@ -51,6 +40,12 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b) {
 }
 
 }  // namespace
+
+std::string_view trim_blanks(std::string_view typed) {
+    const std::size_t first = typed.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return typed.substr(first, typed.find_last_not_of(" \t") - first + 1);
+}
 
 std::array<std::size_t, TYPE_COUNT> rank_order(const Scores& scores) {
     std::array<std::size_t, TYPE_COUNT> order{};
@@ -83,7 +78,7 @@ std::vector<std::size_t> tied_with(const Scores& scores, std::size_t t) {
 }
 
 std::size_t named_type(std::string_view typed) {
-    const std::string name = ascii_upper(trim_blanks(typed));
+    const textio::Text name = textio::text_upper(trim_blanks(typed));
     for (std::size_t t = 1; t <= TYPE_COUNT; ++t)
         if (name == TypeOrder[t] || name == four_letter_forms[t]) return t;
     return 0;
