@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/results/ranking.h"
+#include "platform/utf8.h"
 
 namespace pelorin::results {
 namespace {
@@ -23,25 +24,12 @@ std::size_t utf8_character(std::string_view s) {
     const auto byte = [&](std::size_t i) -> unsigned {
         return i < s.size() ? static_cast<unsigned char>(s[i]) : 0U;
     };
-    const unsigned lead = byte(0);
-    unsigned low = 0x80;
-    unsigned high = 0xBF;
-    std::size_t length = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        if (lead == 0xC2) low = 0xA0;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (byte(1) < low || byte(1) > high) return 0;
+    const std::optional<platform::Utf8Lead> lead =
+        platform::utf8_lead(static_cast<std::uint8_t>(byte(0)));
+    if (!lead) return 0;
+    const unsigned low = byte(0) == 0xC2 ? 0xA0 : lead->low;
+    if (byte(1) < low || byte(1) > lead->high) return 0;
+    const auto length = static_cast<std::size_t>(lead->length);
     for (std::size_t i = 2; i < length; ++i)
         if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
     return length;

@@ -1,6 +1,7 @@
 #include "platform/posix/terminal_input_parser.h"
 
 #include "platform/code_page.h"
+#include "platform/utf8.h"
 
 namespace pelorin::platform {
 namespace {
@@ -509,27 +510,13 @@ bool TerminalInputParser::take_report(std::string_view seq, bool after_escape, P
     return true;
 }
 
-// UTF-8 lead bytes, and the range the next byte must lie in so that the
-// character is neither overlong, a surrogate, nor beyond U+10FFFF.
 void TerminalInputParser::start_utf8(std::uint8_t byte, bool alt) {
-    utf8_low_ = 0x80;
-    utf8_high_ = 0xBF;
-    if (byte >= 0xC2 && byte <= 0xDF) {
-        utf8_left_ = 1;
-        code_point_ = byte & 0x1Fu;
-    } else if (byte >= 0xE0 && byte <= 0xEF) {
-        utf8_left_ = 2;
-        code_point_ = byte & 0x0Fu;
-        if (byte == 0xE0) utf8_low_ = 0xA0;
-        if (byte == 0xED) utf8_high_ = 0x9F;
-    } else if (byte >= 0xF0 && byte <= 0xF4) {
-        utf8_left_ = 3;
-        code_point_ = byte & 0x07u;
-        if (byte == 0xF0) utf8_low_ = 0x90;
-        if (byte == 0xF4) utf8_high_ = 0x8F;
-    } else {
-        return;  // a continuation byte or a byte UTF-8 never uses: dropped
-    }
+    const std::optional<Utf8Lead> lead = utf8_lead(byte);
+    if (!lead) return;  // a continuation byte or a byte UTF-8 never uses: dropped
+    utf8_left_ = static_cast<std::uint8_t>(lead->length - 1);
+    utf8_low_ = lead->low;
+    utf8_high_ = lead->high;
+    code_point_ = lead->bits;
     to_ground();
     mode_ = Mode::utf8;
     alt_ = alt;
