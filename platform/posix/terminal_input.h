@@ -46,9 +46,6 @@ class TerminalInput {
 
     // Standard input is a terminal: the console's keyboard.
     bool is_keyboard();
-    bool keyboard_started() const { return keyboard_started_; }
-    // The terminal has hung up, or reads fail for good.
-    bool gone() const { return gone_; }
     // The first poll for keys: from here to the end the terminal is in the
     // keyboard mode, and signals give it back before they end or stop the
     // process.
@@ -101,6 +98,7 @@ class TerminalInput {
     enum class Kind { unknown, keyboard, stream };
     Kind kind_ = Kind::unknown;
     bool keyboard_started_ = false;
+    // The terminal has hung up, or reads fail for good.
     bool gone_ = false;
     // The last read failed: waits do not watch the terminal until one works.
     bool read_stalled_ = false;
