@@ -7,9 +7,11 @@
 // cells themselves. The real console of the system is chosen by CMake: posix/ (a
 // POSIX terminal) or windows/ (the Windows console); each also defines
 // system_console_internal.h's reset. Beside the console: replacement_file
-// (a file that replaces another only once complete: RESULTS.TXT) and
-// standard_streams (the standard streams at start, standard input's bytes),
-// whose system calls are in posix/ and windows/ too.
+// (a file that replaces another only once complete: RESULTS.TXT),
+// standard_streams (the standard streams at start, standard input's bytes)
+// and output_terminal (what standard output is, for pelorin-results'
+// charts), whose system calls are in posix/ and windows/ too; and utf8, the
+// rules of UTF-8 bytes for the readers of typed and stored text.
 //
 // The small set of console functions the text services call.
 //
