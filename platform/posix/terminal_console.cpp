@@ -115,8 +115,8 @@ void TerminalConsole::flush_at_end() {
     } catch (const std::bad_alloc&) {
         // Memory ran out, which is what ends the program: what was drawn is
         // lost, but the cursor is shown all the same.
-        static constexpr char show[] = "\x1b[?25h";
-        if (kind_ == Kind::console) (void)output_.write_raw(show, sizeof show - 1);
+        const std::string_view show = vt::show_cursor_sequence;
+        if (kind_ == Kind::console) (void)output_.write_raw(show.data(), show.size());
     }
     input_.finish_reply();
     restore_terminal_modes(sys_);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/posix/terminal_modes.h"
+#include "platform/posix/terminal_vt.h"
 
 namespace pelorin::platform {
 
@@ -77,8 +78,8 @@ const TerminalSys& handler_sys() {
 void show_cursor_if_hidden() noexcept {
     TerminalSignalState& s = terminal_signal_state;
     if (s.cursor_hidden == 0 || s.cursor_fd < 0) return;
-    static constexpr char show[] = "\x1b[?25h";
-    (void)handler_sys().write(s.cursor_fd, show, sizeof show - 1);
+    (void)handler_sys().write(s.cursor_fd, vt::show_cursor_sequence.data(),
+                              vt::show_cursor_sequence.size());
     s.cursor_hidden = 0;
 }
 

@@ -76,8 +76,7 @@ void cursor_back(std::string& out, int n) {
 }
 
 void show_cursor(std::string& out, bool visible) {
-    csi(out);
-    out += visible ? "?25h" : "?25l";
+    out += visible ? show_cursor_sequence : hide_cursor_sequence;
 }
 
 void set_scroll_region(std::string& out, int top, int bottom) {

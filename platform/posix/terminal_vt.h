@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/code_page.h"
 #include "platform/console_api.h"
@@ -13,6 +14,11 @@
 namespace pelorin::platform::vt {
 
 inline constexpr char esc = '\x1b';
+
+// DECTCEM, as constants too: the cursor is shown again where nothing may be
+// allocated (a signal handler, a program ending because memory ran out).
+inline constexpr std::string_view show_cursor_sequence = "\x1b[?25h";
+inline constexpr std::string_view hide_cursor_sequence = "\x1b[?25l";
 
 // CUP: to (row, col) on the screen.
 void move_to(std::string& out, int row, int col);
