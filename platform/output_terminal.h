@@ -18,7 +18,8 @@ struct OutputTerminal {
 // Looks at standard output without changing it.
 OutputTerminal examine_standard_output();
 
-// Standard output writes every byte as given: no line-end translation.
-void set_standard_output_binary();
+// Standard input and output carry every byte as it is: no line-end
+// translation, and a Ctrl+Z byte is no end of the input.
+void set_standard_streams_binary();
 
 }  // namespace pelorin::platform

@@ -35,7 +35,8 @@ OutputTerminal examine_standard_output() {
     return out;
 }
 
-void set_standard_output_binary() {
+void set_standard_streams_binary() {
+    (void)_setmode(_fileno(stdin), _O_BINARY);
     (void)_setmode(_fileno(stdout), _O_BINARY);
 }
 
