@@ -181,6 +181,25 @@ class TerminalEvents(ScratchDirTestCase):
         self.answer(term, "80", HINT)
         self.finish(term, ["ok", pasted, "80"], 0)
 
+    def test_long_answer_keeps_4096_typed_characters(self):
+        """The field's limit counts the characters typed, not the bytes the
+        terminal's encoding gives them in RESULTS.TXT: none is cut in two."""
+        term = self.start(80, 24)
+        self.answer(term, "ok", TYPE_PROMPT)
+        kept = "\u2588" * 4093 + "END"
+        term.paste(kept + "x")
+        term.wait(lambda: "ENDx" in "".join(term.screen()), what="the end of the paste")
+        term.keys("Enter")
+        term.wait_for_text(CONFIDENCE_PROMPT)
+        self.answer(term, "80", HINT)
+        for _ in range(STATEMENTS):
+            self.answer(term, "y")
+        term.wait(lambda: self.shown(term).endswith(INTRO_END), timeout=10, what="the report")
+        self.answer(term, "ok")
+        term.wait(term.dead, what="the end")
+        expected_line = self.read_bytes("RESULTS.TXT").split(b"\r\n")[18]
+        self.assertEqual(expected_line, ("Expected TIM : %s (80)" % kept).encode())
+
     def typed_text(self, env, typed, stored):
         """`typed` at the type prompt is one answer, stored as `stored`."""
         term = self.start(60, 16, env=env)

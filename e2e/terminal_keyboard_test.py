@@ -222,5 +222,20 @@ class Keyboard(ScratchDirTestCase):
                 self.assertEqual(f.read(), results)
 
 
+    @unittest.skipUnless(shutil.which("bash"), "needs bash for job control")
+    def test_answers_from_a_file_in_the_background(self):
+        """`pelorin < answers &` draws its transcript from the background and
+        ends, rather than being stopped for touching the terminal's mode."""
+        with open(self.path("answers"), "w") as f:
+            f.write("\n".join(["ok", "ILE", "80"] + ["y"] * 54 + ["ok"]) + "\n")
+        with Terminal("bash --norc --noprofile -i", 80, 25, cwd=self.dir,
+                      env={"PS1": "$ "}, exec_program=True) as term:
+            term.wait(lambda: any(r.startswith("$") for r in term.screen()), what="the shell")
+            term.type("%s < answers & wait $!; echo $? > status" % PROGRAM)
+            term.keys("Enter")
+            self.assertEqual(self.wait_file("status"), "0")
+        self.assertTrue(os.path.exists(self.path("RESULTS.TXT")))
+
+
 if __name__ == "__main__":
     unittest.main()

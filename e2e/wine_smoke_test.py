@@ -30,6 +30,7 @@ from tmux_harness import Terminal  # noqa: E402
 ROOT = Path(__file__).resolve().parent.parent
 PROGRAM = os.path.abspath(os.environ.get("PELORIN_WINDOWS_PROGRAM",
                                          str(ROOT / "build/mingw/pelorin.exe")))
+RESULTS_PROGRAM = os.path.join(os.path.dirname(PROGRAM), "pelorin-results.exe")
 WINE = os.path.abspath(os.environ.get("PELORIN_WINE", str(ROOT / "tools/wine-run.sh")))
 BANK = load_bank(os.environ.get("PELORIN_BANK", str(ROOT / "typetest/question_bank.cpp")))
 INTRO_END = "type 'ok' and press [ENTER] to continue."
@@ -123,6 +124,24 @@ class WineConsole(unittest.TestCase):
         self.line_shows("wrong")
         self.term.keys("Escape")
         self.term.wait(lambda: "wrong" not in self.term.screen(), timeout=2, what="the erase")
+
+
+@unittest.skipUnless(shutil.which("tmux"), "needs tmux")
+@unittest.skipUnless(os.path.exists(RESULTS_PROGRAM), "needs the Windows build")
+class WineConsoleChart(unittest.TestCase):
+    def test_chart_rows_follow_each_other_at_the_console_width(self):
+        folder = tempfile.mkdtemp(prefix="pelorin-wine-")
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        _, results, _ = model(b"ok\nILE\n80\n" + b"y\n" * 54 + b"ok\n", BANK)
+        with open(os.path.join(folder, "RESULTS.TXT"), "wb") as f:
+            f.write(results)
+        with Terminal("%s %s show" % (WINE, RESULTS_PROGRAM), 60, 30, cwd=folder) as t:
+            t.wait(t.dead, timeout=WINE_START, what="the chart")
+            rows = t.screen()
+        # The console wraps as soon as a row's last cell is written: a row
+        # that filled it would be followed by an empty one.
+        first = next(i for i, row in enumerate(rows) if row.startswith("* LII"))
+        self.assertTrue(rows[first + 1].startswith("  ILI"), "\n".join(rows))
 
 
 if __name__ == "__main__":

@@ -10,13 +10,16 @@ struct OutputTerminal {
     bool is_terminal = false;      // a terminal window (a console on Windows)
     bool takes_sequences = false;  // it acts on escape sequences such as bold
     bool utf8 = false;             // text in UTF-8 shows as its characters
-    int columns = 0;               // the window's width; 0 when unknown
+    // The columns a line may fill without an empty row after it: the
+    // window's width, or one less; 0 when unknown.
+    int columns = 0;
 };
 
 // Looks at standard output without changing it.
 OutputTerminal examine_standard_output();
 
-// Standard output writes every byte as given: no line-end translation.
-void set_standard_output_binary();
+// Standard input and output carry every byte as it is: no line-end
+// translation, and a Ctrl+Z byte is no end of the input.
+void set_standard_streams_binary();
 
 }  // namespace pelorin::platform

@@ -1,6 +1,7 @@
 #include "textio/answer_input.h"
 
 #include <new>
+#include <utility>
 
 #include "platform/console_api.h"
 #include "platform/standard_streams.h"
@@ -139,12 +140,19 @@ void begin_console_line() {
         text_clear(in.line);
         return;
     }
-    // The line as files keep what is typed at this console: on a terminal,
-    // in its encoding, so RESULTS.TXT shows what the user typed.
+    in.line = std::move(*line);
+}
+
+// A field of a console line as files keep what is typed at this console: on
+// a terminal, in its encoding, so RESULTS.TXT shows what the user typed. The
+// field was cut in the console's characters, so its limit counts what was
+// typed and no character is cut in two.
+Text field_for_files(const Text& field) {
+    if (input_context.source != InputContext::Source::line) return field;
     try {
-        in.line = platform::console().text_for_files(*line);
+        return platform::console().text_for_files(field);
     } catch (const std::bad_alloc&) {
-        text_clear(in.line);
+        return Text{};
     }
 }
 
@@ -194,7 +202,7 @@ Text take_input_field() {
     // the field's delimiter.
     const std::size_t zero = field.find('\0');
     if (zero != Text::npos) field.resize(zero);
-    return field;
+    return field_for_files(field);
 }
 
 Text read_input_field() {

@@ -86,11 +86,15 @@ class Editor {
     // goes: the part of a line longer than the window that has scrolled off
     // the top is not aimed at, the move stops in the first cell; nor is a
     // part below the last cell. Returns the n moved, by which pos_ goes.
+    // Without a console to show the line (the cursor query gives 0, 0)
+    // there is no view to stop at: the move is the key's whole move.
     long step(CursorPos from, long n) const {
-        const long here = static_cast<long>(from.row - 1) * cols_ + (from.column - 1);
-        const long below = static_cast<long>(rows_) * cols_;  // column 1 just below the view
-        if (here + n < 0) n = -here;
-        if (here + n > below) n = below - 1 - here;
+        if (from.row >= 1 && from.column >= 1) {
+            const long here = static_cast<long>(from.row - 1) * cols_ + (from.column - 1);
+            const long below = static_cast<long>(rows_) * cols_;  // column 1 just below the view
+            if (here + n < 0) n = -here;
+            if (here + n > below) n = below - 1 - here;
+        }
         move_cursor_by(from, n, cols_, rows_);
         return n;
     }

@@ -288,6 +288,19 @@ TEST_F(LineEditor, LineLongerThanTheWindowStopsAtItsTopRow) {
     EXPECT_EQ(row(1), want.substr(19, 10));
 }
 
+TEST_F(LineEditor, EditsTheLineWhenOutputIsNoConsole) {
+    install(20, 4).set_output_redirected(true);  // the cursor queries give 0, 0
+    type("helo");
+    press(LEFT);
+    type("l");
+    press(HOME);
+    type(">");
+    press(END);
+    press(BACKSPACE);
+    press(ENTER);
+    EXPECT_EQ(read_line(), ">hell");
+}
+
 TEST(CursorArithmetic, AdvancePositionWrapsBothWays) {
     EXPECT_EQ(advance_position({1, 1}, 5, 80), (CursorPos{6, 1}));
     EXPECT_EQ(advance_position({80, 1}, 1, 80), (CursorPos{1, 2}));

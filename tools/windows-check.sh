@@ -38,13 +38,18 @@ for answer in y n; do
     { printf 'ok\n"ILE, maybe"\n80\n'; yes "$answer" | head -n 54; echo ok; } |
         (cd "$work/$answer" && "$root/build/release/pelorin" >/dev/null)
 done
+# A Ctrl+Z byte in a typed text, which a text-mode stream takes for its end.
+mkdir "$work/z"
+{ printf 'ok\nIL\032E\n80\n'; yes y | head -n 54; echo ok; } |
+    (cd "$work/z" && "$root/build/release/pelorin" >/dev/null)
+input=/dev/null  # standard input of both runs
 same_as_linux() {
     linux_code=0
     windows_code=0
-    linux=$(cd "$work" && "$root/build/release/pelorin-results" "$@" 2>"$work/linux.err") ||
-        linux_code=$?
+    linux=$(cd "$work" && "$root/build/release/pelorin-results" "$@" <"$input" \
+        2>"$work/linux.err") || linux_code=$?
     windows=$(cd "$work" && sh "$root/tools/wine-run.sh" "$root/build/mingw/pelorin-results.exe" \
-        "$@" 2>"$work/windows.err") || windows_code=$?
+        "$@" <"$input" 2>"$work/windows.err") || windows_code=$?
     # Standard error is a text stream on Windows: its lines end in CR LF.
     linux_err=$(cat "$work/linux.err")
     windows_err=$(tr -d '\r' <"$work/windows.err")
@@ -58,7 +63,9 @@ same_as_linux --version
 same_as_linux csv y/RESULTS.TXT n/RESULTS.TXT missing.txt y
 same_as_linux summary y/RESULTS.TXT n/RESULTS.TXT
 same_as_linux show n/RESULTS.TXT
-echo "pelorin-results.exe: --version, csv, summary and show as on Linux"
+input="$work/z/RESULTS.TXT"
+same_as_linux csv -
+echo "pelorin-results.exe: --version, csv, summary, show and standard input as on Linux"
 
 echo "--- ZIP package"
 (cd build/mingw && cpack -G ZIP -B packages >/dev/null)

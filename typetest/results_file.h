@@ -34,8 +34,9 @@ inline constexpr std::size_t SCORE_TEXT_LIMIT = 9;
 inline constexpr std::string_view ANSWERS_LABEL = "Answers : ";
 inline constexpr std::string_view EXPECTED_LABEL = "Expected TIM : ";
 // No file the report writes is larger: 18 short lines, then an expected
-// type and a confidence of at most 4096 characters each.
-inline constexpr std::size_t RESULTS_SIZE_LIMIT = 16384;
+// type and a confidence of at most 4096 characters each, which a terminal's
+// UTF-8 writes in up to 3 bytes each.
+inline constexpr std::size_t RESULTS_SIZE_LIMIT = 32768;
 
 // ---- writing: the text of one line, without its line end -----------------
 

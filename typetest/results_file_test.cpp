@@ -30,6 +30,9 @@ TEST(ResultsFileWriter, LinesOfTheReport) {
 }
 
 TEST(ResultsFileReader, ReadsWhatTheWriterWrites) {
+    std::string block;
+    for (int i = 0; i < 4096; ++i)
+        block += "\u2588";
     const std::string lf = written("ILE", "80", 0, "", "\n");
     const std::tuple<std::string, const char*, const char*> cases[] = {
         {written(), "ILE", "80"},
@@ -39,6 +42,7 @@ TEST(ResultsFileReader, ReadsWhatTheWriterWrites) {
         {written("I\"L\"E, \xe9", "(\x1b)"), "I\"L\"E, \xe9", "(\x1b)"},
         {written("ILE", "80", 1, "Test Results from Pelorin 0.2.10"), "ILE", "80"},
         {written("ILE", "80", 18, "Answers : " + std::string(255, '0')), "ILE", "80"},
+        {written(block, block), block.c_str(), block.c_str()},  // the longest a terminal types
     };
     for (const auto& [bytes, expected_type, confidence] : cases) {
         const auto read = read_results(bytes);
@@ -99,7 +103,7 @@ TEST(ResultsFileReader, NamesTheFirstWrongLine) {
          {19, "should be \"Expected TIM : \", the expected type and the confidence"}},
         {written("", "", 19, std::string("Expected TIM : I\0E (80)", 23)),
          {19, "holds a zero byte"}},
-        {written("", "", 19, "Expected TIM : " + std::string(17000, 'x') + " (80)"),
+        {written("", "", 19, "Expected TIM : " + std::string(33000, 'x') + " (80)"),
          {19, "too long for a results file"}},
         {good + "\r\n", {20, "text after the last line of a results file"}},
     };

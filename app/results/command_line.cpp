@@ -216,8 +216,9 @@ int run(const Invocation& invocation) {
 int run_command_line(int argc, char** argv) {
     if (argc < 1) return usage_error("missing command");
     argv[0] = program_name;
-    // Every line end as written, help and csv alike.
-    platform::set_standard_output_binary();
+    // Every line end as written, help and csv alike; a file read from
+    // standard input ("-") read whole.
+    platform::set_standard_streams_binary();
     const std::variant<Invocation, int> parsed = parse(argc, argv);
     int code = parsed.index() == 1 ? std::get<1>(parsed) : run(std::get<0>(parsed));
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {

@@ -21,6 +21,6 @@ OutputTerminal examine_standard_output() {
 }
 
 // POSIX streams never translate line ends.
-void set_standard_output_binary() {}
+void set_standard_streams_binary() {}
 
 }  // namespace pelorin::platform

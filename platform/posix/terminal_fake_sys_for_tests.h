@@ -325,6 +325,15 @@ inline pid_t getsid(pid_t) {
     return fake_session;
 }
 
+// The process is always in the foreground of the fake terminal.
+inline pid_t tcgetpgrp(int) {
+    return fake_session;
+}
+
+inline pid_t getpgrp() {
+    return fake_session;
+}
+
 inline std::int64_t now_ms() {
     return fake_terminal->now;
 }
@@ -394,6 +403,8 @@ inline const TerminalSys fake_sys{
     .fstat = fake_calls::fstat,
     .tcgetsid = fake_calls::tcgetsid,
     .getsid = fake_calls::getsid,
+    .tcgetpgrp = fake_calls::tcgetpgrp,
+    .getpgrp = fake_calls::getpgrp,
     .now_ms = fake_calls::now_ms,
     .sleep_ms = fake_calls::sleep_ms,
     .sigaction = fake_calls::sigaction,

@@ -207,6 +207,9 @@ bool TerminalInput::ask_cursor_position() {
     const int fd = query_fd();
     termios mode{};
     if (fd < 0 || sys_.tcgetattr(fd, &mode) != 0) return false;
+    // A process in the background (`pelorin < answers &`) would be stopped
+    // by the change of mode; it is asked again once brought to the front.
+    if (in_background(sys_, fd)) return false;
     watch_terminal_signals(sys_);
     if (!change_terminal_mode(sys_, fd, question_mode(mode))) return false;
     // Keys typed ahead on a terminal that is not the keyboard are the

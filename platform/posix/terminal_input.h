@@ -64,10 +64,10 @@ class TerminalInput {
     void pause(std::uint32_t ms);
 
     // Asks the terminal where its cursor is; the answer goes to the shared
-    // record. False when there is no terminal to ask or it did not answer
-    // in time; a terminal that once let the question go unanswered is not
-    // asked again. A terminal that is not the keyboard is not asked while
-    // keys typed for the shell wait on it.
+    // record. False when there is no terminal to ask, the process is in its
+    // background, or it did not answer in time; a terminal that once let
+    // the question go unanswered is not asked again. A terminal that is not the keyboard is not
+    // asked while keys typed for the shell wait on it.
     bool ask_cursor_position();
     // The program waits: a late answer that has come is taken out.
     void take_late_reply();

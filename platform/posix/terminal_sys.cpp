@@ -60,6 +60,8 @@ const TerminalSys real_sys{
     .fstat = ::fstat,
     .tcgetsid = ::tcgetsid,
     .getsid = ::getsid,
+    .tcgetpgrp = ::tcgetpgrp,
+    .getpgrp = ::getpgrp,
     .now_ms = real_now_ms,
     .sleep_ms = real_sleep_ms,
     .sigaction = ::sigaction,
@@ -177,6 +179,11 @@ bool same_terminal(const TerminalSys& sys, int a, int b) {
 bool is_controlling_terminal(const TerminalSys& sys, int fd) {
     const pid_t session = sys.tcgetsid(fd);
     return session != -1 && session == sys.getsid(0);
+}
+
+bool in_background(const TerminalSys& sys, int fd) {
+    const pid_t foreground = sys.tcgetpgrp(fd);
+    return foreground != -1 && foreground != sys.getpgrp();
 }
 
 }  // namespace pelorin::platform

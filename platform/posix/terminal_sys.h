@@ -34,6 +34,8 @@ struct TerminalSys {
     int (*fstat)(int fd, struct stat* info);
     pid_t (*tcgetsid)(int fd);
     pid_t (*getsid)(pid_t pid);
+    pid_t (*tcgetpgrp)(int fd);
+    pid_t (*getpgrp)();
     // A monotonic clock in milliseconds.
     std::int64_t (*now_ms)();
     void (*sleep_ms)(std::uint32_t ms);
@@ -90,5 +92,10 @@ bool same_terminal(const TerminalSys& sys, int a, int b);
 // that /dev/tty opens. (A descriptor opened through /dev/tty reports the
 // device /dev/tty itself, so it cannot be compared with same_terminal.)
 bool is_controlling_terminal(const TerminalSys& sys, int fd);
+
+// Whether the process is in the background of the terminal `fd`: another
+// process group is the terminal's foreground one, and a change of the
+// terminal's mode or a read would stop the process (SIGTTOU, SIGTTIN).
+bool in_background(const TerminalSys& sys, int fd);
 
 }  // namespace pelorin::platform

@@ -24,12 +24,19 @@ OutputTerminal examine_standard_output() {
     // console's modes are left as the user has them.
     out.takes_sequences = (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (GetConsoleScreenBufferInfo(handle, &info))
-        out.columns = info.srWindow.Right - info.srWindow.Left + 1;
+    if (!GetConsoleScreenBufferInfo(handle, &info)) return out;
+    out.columns = info.srWindow.Right - info.srWindow.Left + 1;
+    // By default the console goes to the next row as soon as a row's last
+    // cell is written, so a line that fills the row and then ends would be
+    // followed by an empty row: such lines leave that cell free.
+    const bool wraps_at_once =
+        (mode & ENABLE_WRAP_AT_EOL_OUTPUT) != 0 && (mode & DISABLE_NEWLINE_AUTO_RETURN) == 0;
+    if (wraps_at_once && info.srWindow.Right == info.dwSize.X - 1 && out.columns > 1) --out.columns;
     return out;
 }
 
-void set_standard_output_binary() {
+void set_standard_streams_binary() {
+    (void)_setmode(_fileno(stdin), _O_BINARY);
     (void)_setmode(_fileno(stdout), _O_BINARY);
 }
 
