@@ -157,7 +157,7 @@ class Terminal:
     def pid(self):
         return int(self.tmux("display-message", "-p", "-t", "t", "#{pane_pid}").strip())
 
-    def wait(self, condition, timeout=5.0, what="condition"):
+    def wait(self, condition, timeout=10.0, what="condition"):
         """Polls until condition() is true; raises with the screen otherwise."""
         deadline = time.monotonic() + timeout
         while True:
@@ -168,7 +168,7 @@ class Terminal:
                                      (what, "\n".join(self.screen())))
             time.sleep(0.02)
 
-    def wait_for_text(self, text, timeout=5.0):
+    def wait_for_text(self, text, timeout=10.0):
         self.wait(lambda: any(text in row for row in self.screen()), timeout, repr(text))
 
     def close(self):
