@@ -328,9 +328,13 @@ class OnATerminal(unittest.TestCase):
     def draw(self, command, cols, env=None):
         """The lines drawn (wrapped ones joined), and whether each starts in bold."""
         status = os.path.join(FILES[0], "status-%d" % cols)
+        # Removed before the terminal starts, so a status left by an earlier
+        # draw is never taken for this one's.
+        if os.path.exists(status):
+            os.remove(status)
         # The shell outlives the program: tmux may drop output still on its
         # way when a pane's process ends.
-        shell = "rm -f %s; %s %s; echo $? > %s; read _" % (status, RESULTS, command, status)
+        shell = "%s %s; echo $? > %s; read _" % (RESULTS, command, status)
         with Terminal(shell, cols=cols, rows=80, cwd=FILES[0], env=env) as term:
             def capture():
                 return term.tmux("capture-pane", "-p", "-J", "-e", "-S", "-", "-t", "t").rstrip()
