@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <numeric>
+#include <optional>
 
+#include "platform/code_page.h"
+#include "platform/utf8.h"
 #include "textio/text_ops.h"
 
 namespace pelorin::results {
@@ -32,6 +35,60 @@ namespace {
 constexpr std::array<std::string_view, TYPE_COUNT + 1> four_letter_forms{
     "",     "ENTP", "ENTJ", "ENFP", "ENFJ", "ESTP", "ESTJ", "ESFP", "ESFJ",
     "INTP", "INTJ", "INFP", "INFJ", "ISTP", "ISTJ", "ISFP", "ISFJ"};
+
+// The Latin letter of a Cyrillic letter of the Russian type codes: ИЛЭ is
+// ILE, ЛСИ is LSI. Only И, Л, Э and С appear in them.
+char latin_letter(char32_t c) {
+    switch (c) {
+        case 0x0418:  // И
+        case 0x0438:  // и
+            return 'I';
+        case 0x041B:  // Л
+        case 0x043B:  // л
+            return 'L';
+        case 0x042D:  // Э
+        case 0x044D:  // э
+            return 'E';
+        case 0x0421:  // С
+        case 0x0441:  // с
+            return 'S';
+        default:
+            return 0;
+    }
+}
+
+// The code point of a two-byte UTF-8 character at the start of `s`, or
+// nothing. The four letters are all two bytes long in UTF-8.
+std::optional<char32_t> two_byte_character(std::string_view s) {
+    if (s.size() < 2) return std::nullopt;
+    const std::optional<platform::Utf8Lead> lead =
+        platform::utf8_lead(static_cast<std::uint8_t>(s[0]));
+    const auto next = static_cast<std::uint8_t>(s[1]);
+    if (!lead || lead->length != 2 || next < lead->low || next > lead->high) return std::nullopt;
+    return (lead->bits << 6) | (next & 0x3Fu);
+}
+
+// A typed type code with its Cyrillic letters made Latin. A UTF-8 terminal
+// stores them as UTF-8; a Cyrillic Windows console as code page 866. Other
+// bytes stay as they are.
+std::string latin_type_letters(std::string_view typed) {
+    std::string out;
+    for (std::size_t i = 0; i < typed.size();) {
+        const auto byte = static_cast<std::uint8_t>(typed[i]);
+        const std::optional<char32_t> utf8 = two_byte_character(typed.substr(i));
+        const std::size_t n = utf8 ? 2 : 1;
+        const char32_t c = utf8 ? *utf8
+                           : byte >= 0x80
+                               ? platform::code_page_to_unicode(platform::CodePage::cp866, byte)
+                               : byte;
+        if (const char latin = latin_letter(c))
+            out += latin;
+        else
+            out += typed.substr(i, n);
+        i += n;
+    }
+    return out;
+}
 
 std::int64_t floor_div(std::int64_t a, std::int64_t b) {
     std::int64_t q = a / b;
@@ -78,7 +135,7 @@ std::vector<std::size_t> tied_with(const Scores& scores, std::size_t t) {
 }
 
 std::size_t named_type(std::string_view typed) {
-    const textio::Text name = textio::text_upper(trim_blanks(typed));
+    const textio::Text name = textio::text_upper(trim_blanks(latin_type_letters(typed)));
     for (std::size_t t = 1; t <= TYPE_COUNT; ++t)
         if (name == TypeOrder[t] || name == four_letter_forms[t]) return t;
     return 0;

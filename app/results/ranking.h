@@ -37,8 +37,9 @@ std::vector<std::size_t> tied_with(const Scores& scores, std::size_t t);
 // A typed text without the blanks and tabs around it.
 std::string_view trim_blanks(std::string_view typed);
 
-// The type an expected-type text names: its code ("LII") or its four-letter
-// form ("INTj"), in any letter case, with blanks around it; 0 for none.
+// The type an expected-type text names: its code ("LII", or "ЛИИ" in UTF-8
+// or code page 866) or its four-letter form ("INTj"), in any letter case,
+// with blanks around it; 0 for none.
 std::size_t named_type(std::string_view typed);
 
 // "1st", "2nd", "3rd", "4th", "11th", "22nd".

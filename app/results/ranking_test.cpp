@@ -7,8 +7,28 @@ namespace {
 
 TEST(Ranking, NamedTypes) {
     const std::pair<const char*, std::size_t> cases[] = {
-        {"ILE", 1}, {"lii", 10}, {" \tEsi  ", 16}, {"INTj", 10}, {"enfp", 3},    {"ISTJ", 14},
-        {"", 0},    {"IL E", 0}, {"ILEE", 0},      {"INTx", 0},  {"ILE, LII", 0}};
+        {"ILE", 1},
+        {"lii", 10},
+        {" \tEsi  ", 16},
+        {"INTj", 10},
+        {"enfp", 3},
+        {"ISTJ", 14},
+        {"", 0},
+        {"IL E", 0},
+        {"ILEE", 0},
+        {"INTx", 0},
+        {"ILE, LII", 0},
+        // Russian codes: UTF-8, code page 866, mixed with Latin letters.
+        {"\xD0\x98\xD0\x9B\xD0\xAD", 1},    // ИЛЭ
+        {" \xD0\xBB\xD0\xB8\xD0\xB8", 10},  // лии
+        {"\x9D\x91\x88", 16},               // ЭСИ
+        {"\xE1\xAB\xA8", 13},               // сли
+        {"\xD0\xA1"
+         "E\xD0\xAD",
+         7},                              // СEЭ
+        {"\xD0\x98\xD0\x9B\xD0\xAE", 0},  // ИЛЮ
+        {"\xD0\x98\xD0\x9B", 0},          // ИЛ
+        {"\xD0\x98\x9B\xD0\xAD", 0}};     // Л's second byte alone
     for (const auto& [typed, type] : cases)
         EXPECT_EQ(named_type(typed), type) << typed;
 }
