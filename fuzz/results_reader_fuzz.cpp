@@ -1,7 +1,7 @@
 // Arbitrary bytes as a results file: the reader either names a line or
 // gives a record that the writer's lines give back unchanged, and what
-// pelorin-results shows of any record holds no control byte and no line
-// wider than the chart.
+// pelorin-results shows of any record (show, table, summary) holds no control
+// byte and no line wider than the chart.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "app/results/commands.h"
+#include "app/results/ranking.h"
 #include "typetest/results_file.h"
 
 namespace {
@@ -33,11 +34,26 @@ void check_record(const typetest::ResultsRecord& r) {
         std::abort();
 }
 
+// What show, table and summary write of one file.
+std::string shown_by_commands(const results::Person& person, const results::Settings& settings) {
+    std::string shown;
+    for (const auto kind : {results::CommandKind::show, results::CommandKind::table,
+                            results::CommandKind::summary}) {
+        const auto command = results::make_command(
+            kind, settings, [&](std::string_view text) { shown += text; });
+        command->add(person);
+        command->finish(1);
+    }
+    return shown;
+}
+
 void check_shown(const typetest::ResultsRecord& r, int width, bool utf8) {
-    const results::ChartStyle style{width, utf8, false, utf8};
-    const results::ReadFile file{"f", r};
-    const std::string shown =
-        results::show_results(file, style) + results::summarise({&file, 1}, style);
+    results::Settings settings;
+    settings.style = {width, utf8, false, utf8};
+    results::Person person{"f", "f", r, results::top_types(r.scores),
+                           results::named_type(r.expected_type), 0};
+    if (person.expected != 0) person.expected_rank = results::rank_of(r.scores, person.expected);
+    const std::string shown = shown_by_commands(person, settings);
     std::size_t start = 0;
     for (std::size_t end; (end = shown.find('\n', start)) != std::string::npos; start = end + 1) {
         const std::string_view line(shown.data() + start, end - start);

@@ -128,6 +128,21 @@ std::size_t display_width(std::string_view shown) {
     return width;
 }
 
+std::string fitted(std::string_view shown, std::size_t width, bool utf8) {
+    if (display_width(shown) <= width) return std::string(shown);
+    std::string out;
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < shown.size();) {
+        const std::size_t n = character_length(shown.substr(i));
+        const std::size_t w = character_width(shown.substr(i, n));
+        if (used + w + 1 > width) break;
+        out += shown.substr(i, n);
+        used += w;
+        i += n;
+    }
+    return width == 0 ? out : out + (utf8 ? "\u2026" : "~");
+}
+
 std::string wrap(std::string_view shown, std::size_t width) {
     std::string out;
     std::string line;
@@ -159,6 +174,18 @@ std::string wrap(std::string_view shown, std::size_t width) {
         }
     }
     if (used > 0 || out.empty()) end_line();
+    return out;
+}
+
+std::string hanging(std::string_view lead, std::string_view shown, std::size_t width) {
+    const std::string text = wrap(shown, std::max<std::size_t>(1, width - std::min(width, lead.size())));
+    std::string out;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        out += (at == 0 ? std::string(lead) : std::string(lead.size(), ' ')) +
+               text.substr(at, end - at + 1);
+        at = end + 1;
+    }
     return out;
 }
 

@@ -38,11 +38,17 @@ std::string draw_chart(std::span<const ChartRow> rows, const ChartStyle& style);
 std::string displayable(std::string_view text, bool utf8);
 // Columns a displayable text takes at most (2 for a character that may be wide).
 std::size_t display_width(std::string_view shown);
+// A displayable text cut to `width` columns where it is wider, its last
+// column then a mark that it was cut ('~', or an ellipsis in UTF-8).
+std::string fitted(std::string_view shown, std::size_t width, bool utf8);
 // A blank that wrap() never breaks a line at ("80 %", "of 16").
 inline constexpr char KEEP_TOGETHER = '\x1f';
 
 // A displayable text in lines of at most `width` columns, each ending in
 // '\n', broken at blanks; a word longer than a line is cut.
 std::string wrap(std::string_view shown, std::size_t width);
+// `shown` wrapped after `lead` (blanks and ASCII), its further lines indented
+// as far.
+std::string hanging(std::string_view lead, std::string_view shown, std::size_t width);
 
 }  // namespace pelorin::results

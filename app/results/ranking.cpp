@@ -160,24 +160,26 @@ std::string type_list(const std::vector<std::size_t>& types) {
     return out;
 }
 
-std::int64_t mean_hundredths(std::span<const std::int64_t> values) {
-    const auto n = static_cast<std::int64_t>(values.size());
-    if (n == 0) return 0;
-    // The sum kept as q * n + r with 0 <= r < n: nothing grows past the
-    // largest value, however many values there are.
-    std::int64_t q = 0;
-    std::int64_t r = 0;
-    for (const std::int64_t v : values) {
-        const std::int64_t vq = floor_div(v, n);
-        q += vq;
-        r += v - vq * n;
-        if (r >= n) r -= n, ++q;
-    }
-    // The mean is q + r / n units: h hundredths and a fraction of one.
+void MeanTally::add(std::int64_t units) {
+    constexpr std::int64_t one = typetest::SCORE_UNITS_PER_ONE;
+    const std::int64_t whole = floor_div(units, one);
+    whole_ += whole;
+    fraction_ += units - whole * one;
+    if (fraction_ >= one) fraction_ -= one, ++whole_;
+    ++count_;
+}
+
+std::int64_t MeanTally::hundredths() const {
+    if (count_ == 0) return 0;
+    // The sum is s hundredths and r units, 0 <= r < a hundredth.
     constexpr std::int64_t hundredth = typetest::SCORE_UNITS_PER_ONE / 100;
-    const std::int64_t h = floor_div(q, hundredth);
-    const std::int64_t twice_fraction = 2 * ((q - h * hundredth) * n + r);
-    const std::int64_t one = hundredth * n;
+    const std::int64_t s = whole_ * 100 + fraction_ / hundredth;
+    const std::int64_t r = fraction_ % hundredth;
+    // The mean is h hundredths and (left * hundredth + r) / (count * hundredth) of one.
+    const std::int64_t h = floor_div(s, count_);
+    const std::int64_t left = s - h * count_;
+    const std::int64_t twice_fraction = 2 * (left * hundredth + r);
+    const std::int64_t one = count_ * hundredth;
     const bool up = twice_fraction > one || (twice_fraction == one && h >= 0);
     return h + (up ? 1 : 0);
 }

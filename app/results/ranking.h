@@ -6,7 +6,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,9 +46,19 @@ std::string ordinal(int n);
 // "LII", "LII and ESI", "LII, ESI and SEI".
 std::string type_list(const std::vector<std::size_t>& types);
 
-// The mean of values in score units, in hundredths rounded half away from
-// zero. Exact for any number of values: the sum is never formed.
-std::int64_t mean_hundredths(std::span<const std::int64_t> values);
+// The mean of values in score units, added one at a time, in hundredths
+// rounded half away from zero. Exact: the whole units and the parts of a
+// unit are summed apart, so nothing overflows before some 10^9 files.
+class MeanTally {
+public:
+    void add(std::int64_t units);
+    std::int64_t hundredths() const;
+
+private:
+    std::int64_t count_ = 0;
+    std::int64_t whole_ = 0;     // the sum of floor(value / one), in ones
+    std::int64_t fraction_ = 0;  // the sum of what is left, in units; below one
+};
 // "17.70", "-0.05".
 std::string hundredths_text(std::int64_t hundredths);
 

@@ -44,9 +44,14 @@ TEST(Ranking, MeansAreExactAndRoundHalfAwayFromZero) {
         {{one, one, 0}, 67},                                     // 2/3
         {std::vector<std::int64_t>(1000, big), 99'999'999'900},  // no overflow
         {{big, -big, 1}, 0},
+        {{-one - 1}, -100},  // -1.0000001
     };
-    for (const auto& [values, hundredths] : cases)
-        EXPECT_EQ(mean_hundredths(values), hundredths) << values.size();
+    for (const auto& [values, hundredths] : cases) {
+        MeanTally mean;
+        for (const std::int64_t v : values)
+            mean.add(v);
+        EXPECT_EQ(mean.hundredths(), hundredths) << values.size();
+    }
     EXPECT_EQ(hundredths_text(5), "0.05");
     EXPECT_EQ(hundredths_text(-105), "-1.05");
 }
