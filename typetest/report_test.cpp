@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "typetest/questionnaire_fixture.h"
+#include "typetest/testing/questionnaire_fixture.h"
 
 namespace pelorin::typetest {
 namespace {

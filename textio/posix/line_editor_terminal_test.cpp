@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/terminal_console_fixture_for_tests.h"
+#include "platform/posix/testing/terminal_console_fixture.h"
 #include "textio/answer_input.h"
 #include "textio/line_editor.h"
 #include "textio/services.h"
