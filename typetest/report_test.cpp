@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "typetest/dialogue.h"
 #include "typetest/testing/questionnaire_fixture.h"
 
 namespace pelorin::typetest {
