@@ -8,7 +8,7 @@
 #include "platform/posix/testing/terminal_console_fixture.h"
 #include "textio/answer_input.h"
 #include "textio/line_editor.h"
-#include "textio/services.h"
+#include "textio/text_services.h"
 
 namespace pelorin::platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "textio/services.h"
+#include "textio/text_services.h"
 
 #include "textio/answer_input.h"
 #include "textio/channels.h"
