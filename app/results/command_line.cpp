@@ -17,7 +17,8 @@
 #include "app/results/commands.h"
 #include "app/results/ranking.h"
 #include "app/results/spool.h"
-#include "platform/output_terminal.h"
+#include "platform/standard_output_kind.h"
+#include "platform/standard_streams.h"
 #include "typetest/report.h"
 
 namespace pelorin::results {
@@ -231,7 +232,7 @@ std::variant<Invocation, int> parse(int argc, char** argv) {
     return invocation;
 }
 
-ChartStyle chart_style(const platform::OutputTerminal& out, int width) {
+ChartStyle chart_style(const platform::StandardOutputKind& out, int width) {
     const char* no_color = std::getenv("NO_COLOR");
     ChartStyle style;
     style.utf8 = out.utf8;
@@ -264,7 +265,7 @@ void write_out(std::string_view text) {
 }
 
 int run(const Invocation& invocation) {
-    const platform::OutputTerminal out = platform::examine_standard_output();
+    const platform::StandardOutputKind out = platform::examine_standard_output();
     // Redirected, output leaves in large writes.
     static char buffer[1 << 16];
     if (!out.is_terminal) std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
