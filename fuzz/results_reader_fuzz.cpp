@@ -37,10 +37,10 @@ void check_record(const typetest::ResultsRecord& r) {
 // What show, table and summary write of one file.
 std::string shown_by_commands(const results::Person& person, const results::Settings& settings) {
     std::string shown;
-    for (const auto kind : {results::CommandKind::show, results::CommandKind::table,
-                            results::CommandKind::summary}) {
-        const auto command = results::make_command(
-            kind, settings, [&](std::string_view text) { shown += text; });
+    for (const auto kind :
+         {results::CommandKind::show, results::CommandKind::table, results::CommandKind::summary}) {
+        const auto command =
+            results::make_command(kind, settings, [&](std::string_view text) { shown += text; });
         command->add(person);
         command->finish(1);
     }
@@ -50,8 +50,8 @@ std::string shown_by_commands(const results::Person& person, const results::Sett
 void check_shown(const typetest::ResultsRecord& r, int width, bool utf8) {
     results::Settings settings;
     settings.style = {width, utf8, false, utf8};
-    results::Person person{"f", "f", r, results::top_types(r.scores),
-                           results::named_type(r.expected_type), 0};
+    results::Person person{
+        "f", "f", r, results::top_types(r.scores), results::named_type(r.expected_type), 0};
     if (person.expected != 0) person.expected_rank = results::rank_of(r.scores, person.expected);
     const std::string shown = shown_by_commands(person, settings);
     std::size_t start = 0;

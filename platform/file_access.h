@@ -40,7 +40,7 @@ PathKind kind_of(const std::string& path);
 // The entries of one folder, in the order the system keeps them; "." and ".."
 // are left out.
 class FolderEntries {
-public:
+  public:
     explicit FolderEntries(const std::string& path);
     ~FolderEntries();
     FolderEntries(const FolderEntries&) = delete;
@@ -54,7 +54,7 @@ public:
     // The next entry's name and kind; false at the end or on an error.
     bool next(std::string& name, FileKind& kind);
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
     int error_ = 0;
@@ -64,7 +64,7 @@ private:
 // socket, a device, a folder) is refused without being opened in a way that
 // could wait or act on it.
 class RegularFile {
-public:
+  public:
     RegularFile() = default;
     ~RegularFile();
     RegularFile(const RegularFile&) = delete;
@@ -83,7 +83,7 @@ public:
     // Up to `size` bytes: their count, 0 at the end, -1 on a failure (errno).
     long read(char* buffer, std::size_t size);
 
-private:
+  private:
     std::intptr_t handle_ = -1;  // a descriptor, or a Windows HANDLE
     FileIdentity identity_;
     std::uint64_t links_ = 0;
@@ -93,7 +93,7 @@ private:
 // A file of the program's own, removed when it is closed or the program
 // ends: written at its end, read anywhere.
 class TemporaryFile {
-public:
+  public:
     TemporaryFile() = default;
     ~TemporaryFile();
     TemporaryFile(const TemporaryFile&) = delete;
@@ -108,7 +108,7 @@ public:
     // Up to `size` bytes from `offset`: their count, or -1 on a failure (errno).
     long read_at(std::uint64_t offset, char* buffer, std::size_t size) const;
 
-private:
+  private:
     std::intptr_t handle_ = -1;
     std::uint64_t size_ = 0;
 };

@@ -117,7 +117,7 @@ std::size_t display_width(std::string_view shown) {
     return width;
 }
 
-std::string fitted(std::string_view shown, std::size_t width, bool utf8) {
+std::string fitted(std::string_view shown, std::size_t width, bool ellipsis) {
     if (display_width(shown) <= width) return std::string(shown);
     std::string out;
     std::size_t used = 0;
@@ -129,7 +129,7 @@ std::string fitted(std::string_view shown, std::size_t width, bool utf8) {
         used += w;
         i += n;
     }
-    return width == 0 ? out : out + (utf8 ? "\u2026" : "~");
+    return width == 0 ? out : out + (ellipsis ? "\u2026" : "~");
 }
 
 std::string wrap(std::string_view shown, std::size_t width) {
@@ -167,7 +167,8 @@ std::string wrap(std::string_view shown, std::size_t width) {
 }
 
 std::string hanging(std::string_view lead, std::string_view shown, std::size_t width) {
-    const std::string text = wrap(shown, std::max<std::size_t>(1, width - std::min(width, lead.size())));
+    const std::string text =
+        wrap(shown, std::max<std::size_t>(1, width - std::min(width, lead.size())));
     std::string out;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t end = text.find('\n', at);

@@ -39,8 +39,8 @@ std::string displayable(std::string_view text, bool utf8);
 // Columns a displayable text takes at most (2 for a character that may be wide).
 std::size_t display_width(std::string_view shown);
 // A displayable text cut to `width` columns where it is wider, its last
-// column then a mark that it was cut ('~', or an ellipsis in UTF-8).
-std::string fitted(std::string_view shown, std::size_t width, bool utf8);
+// column then a mark that it was cut: '~', or an ellipsis.
+std::string fitted(std::string_view shown, std::size_t width, bool ellipsis);
 // A blank that wrap() never breaks a line at ("80 %", "of 16").
 inline constexpr char KEEP_TOGETHER = '\x1f';
 

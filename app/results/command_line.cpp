@@ -121,8 +121,10 @@ std::optional<int> width_option(std::string_view text) {
 
 std::optional<CommandKind> command_named(std::string_view name) {
     constexpr std::pair<std::string_view, CommandKind> commands[] = {
-        {"show", CommandKind::show},       {"table", CommandKind::table},
-        {"csv", CommandKind::csv},         {"summary", CommandKind::summary},
+        {"show", CommandKind::show},
+        {"table", CommandKind::table},
+        {"csv", CommandKind::csv},
+        {"summary", CommandKind::summary},
         {"html", CommandKind::html}};
     for (const auto& [known, kind] : commands)
         if (name == known) return kind;
@@ -150,8 +152,12 @@ std::variant<Invocation, int> take_option(int c, Invocation invocation) {
             invocation.width = *width;
             break;
         }
-        case '0': invocation.inputs.null_separated = true; break;
-        case FILES_FROM: invocation.inputs.lists.push_back(value); break;
+        case '0':
+            invocation.inputs.null_separated = true;
+            break;
+        case FILES_FROM:
+            invocation.inputs.lists.push_back(value);
+            break;
         case TOP:
         case EXPECTED: {
             const std::size_t type = named_type(value);
@@ -163,8 +169,11 @@ std::variant<Invocation, int> take_option(int c, Invocation invocation) {
             invocation.sort = sort_named(value);
             if (!invocation.sort) return usage_error("invalid sort key '" + shown + "'");
             break;
-        case ITEMS: invocation.items = true; break;
-        default: return usage_error("");  // getopt_long has said what is wrong
+        case ITEMS:
+            invocation.items = true;
+            break;
+        default:
+            return usage_error("");  // getopt_long has said what is wrong
     }
     return invocation;
 }
@@ -221,8 +230,7 @@ std::variant<Invocation, int> parse(int argc, char** argv) {
     }
     if (optind >= argc) return usage_error("missing command");
     const std::optional<CommandKind> command = command_named(argv[optind]);
-    if (!command)
-        return usage_error("unknown command '" + displayable(argv[optind], false) + "'");
+    if (!command) return usage_error("unknown command '" + displayable(argv[optind], false) + "'");
     invocation.command = *command;
     invocation.command_name = argv[optind];
     invocation.inputs.operands.assign(argv + optind + 1, argv + argc);

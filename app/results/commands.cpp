@@ -57,8 +57,9 @@ std::optional<std::uint64_t> confidence_value(std::string_view typed) {
 }
 
 class Show : public Command {
-public:
-    Show(const Settings& settings, Write write) : style_(settings.style), write_(std::move(write)) {}
+  public:
+    Show(const Settings& settings, Write write)
+        : style_(settings.style), write_(std::move(write)) {}
 
     void add(const Person& person) override {
         if (any_) write_("\n");
@@ -66,17 +67,19 @@ public:
         std::vector<ChartRow> rows;
         const typetest::ResultsRecord& r = person.record;
         for (const std::size_t t : rank_order(r.scores))
-            rows.push_back({t, r.score_texts[t], static_cast<double>(r.scores[t]),
-                            std::find(person.top.begin(), person.top.end(), t) != person.top.end()});
+            rows.push_back(
+                {t, r.score_texts[t], static_cast<double>(r.scores[t]),
+                 std::find(person.top.begin(), person.top.end(), t) != person.top.end()});
         std::string header = displayable(person.name, style_.utf8);
-        if (person.path != person.name) header += " (" + displayable(person.path, style_.utf8) + ')';
+        if (person.path != person.name)
+            header += " (" + displayable(person.path, style_.utf8) + ')';
         const auto width = static_cast<std::size_t>(std::max(style_.width, NARROWEST_CHART));
         write_(wrap(header + ": " + top_sentence(person), width) + '\n' + draw_chart(rows, style_) +
                '\n' + wrap(expected_sentence(person, style_.utf8), width));
     }
     void finish(std::size_t) override {}
 
-private:
+  private:
     ChartStyle style_;
     Write write_;
     bool any_ = false;
@@ -119,8 +122,10 @@ std::string expected_sentence(const Person& person, bool utf8) {
 
 std::string sort_key(const Person& person, SortKey sort) {
     switch (sort) {
-        case SortKey::read: return {};
-        case SortKey::name: return name_key(person);
+        case SortKey::read:
+            return {};
+        case SortKey::name:
+            return name_key(person);
         case SortKey::top: {
             // By top type, then the highest top score first.
             const auto score = static_cast<std::uint64_t>(person.record.scores[person.top[0]]);
@@ -141,11 +146,16 @@ std::string sort_key(const Person& person, SortKey sort) {
 
 std::unique_ptr<Command> make_command(CommandKind kind, const Settings& settings, Write write) {
     switch (kind) {
-        case CommandKind::show: return std::make_unique<Show>(settings, std::move(write));
-        case CommandKind::table: return make_table(settings, std::move(write));
-        case CommandKind::csv: return make_csv(settings, std::move(write));
-        case CommandKind::summary: return make_summary(settings, std::move(write));
-        case CommandKind::html: return make_html(settings, std::move(write));
+        case CommandKind::show:
+            return std::make_unique<Show>(settings, std::move(write));
+        case CommandKind::table:
+            return make_table(settings, std::move(write));
+        case CommandKind::csv:
+            return make_csv(settings, std::move(write));
+        case CommandKind::summary:
+            return make_summary(settings, std::move(write));
+        case CommandKind::html:
+            return make_html(settings, std::move(write));
     }
     return nullptr;
 }

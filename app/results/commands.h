@@ -34,7 +34,7 @@ struct Settings {
 using Write = std::function<void(std::string_view text)>;
 
 class Command {
-public:
+  public:
     virtual ~Command() = default;
     virtual void add(const Person& person) = 0;
     // `read`: the files read in all, the filters' choice or not.

@@ -40,9 +40,9 @@ bool is_plain_number(std::string_view text) {
 // Words a spreadsheet reads in dates and numbers: months, AM and PM, an
 // exponent's E.
 bool may_be_number_or_date(std::string_view word) {
-    static constexpr std::array<std::string_view, 15> words{
-        "jan", "feb", "mar", "apr", "may", "jun", "jul", "aug",
-        "sep", "oct", "nov", "dec", "am",  "pm",  "e"};
+    static constexpr std::array<std::string_view, 15> words{"jan", "feb", "mar", "apr", "may",
+                                                            "jun", "jul", "aug", "sep", "oct",
+                                                            "nov", "dec", "am",  "pm",  "e"};
     std::string w;
     for (const char c : word)
         w += lower(c);
@@ -109,7 +109,7 @@ std::string header() {
 }
 
 class Csv : public Command {
-public:
+  public:
     Csv(const Settings& settings, Write write)
         : terminal_(settings.terminal), utf8_(settings.style.utf8), write_(std::move(write)) {
         write_(header());
@@ -126,7 +126,7 @@ public:
                    std::to_string(person.expected_rank) + ',' +
                    (person.expected_rank == 1 ? '1' : '0');
         else
-            row += ",";
+            row += ",,";
         row += ',' + field(r.confidence) + ',' + field(r.expected_type);
         for (std::size_t q = 0; q + 1 < statement_texts().size(); ++q)
             row += q < r.answers.size() ? std::string{',', r.answers[q]} : std::string(",");
@@ -134,7 +134,7 @@ public:
     }
     void finish(std::size_t) override {}
 
-private:
+  private:
     // On a terminal, no byte of a file's acts on it.
     std::string field(std::string_view text) const {
         return csv_field(terminal_ ? displayable(text, utf8_) : text);

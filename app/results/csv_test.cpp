@@ -35,8 +35,7 @@ TEST(Csv, FieldsThatSpreadsheetsOpenAsTheVeryText) {
         {" 7", "\"=\"\" 7\"\"\""},
         {"0\"1", "\"=\"\"0\"\"\"\"1\"\"\""},
         // A formula's text has at most 255 characters a piece.
-        {std::string(256, '0'),
-         "\"=\"\"" + std::string(255, '0') + "\"\"&\"\"0\"\"\""},
+        {std::string(256, '0'), "\"=\"\"" + std::string(255, '0') + "\"\"&\"\"0\"\"\""},
     };
     for (const auto& [text, field] : cases)
         EXPECT_EQ(csv_field(text), field) << text;

@@ -13,12 +13,12 @@
 namespace pelorin::results {
 
 class FileSet {
-public:
+  public:
     // Adds `file`; false when it was there already.
     bool insert(const platform::FileIdentity& file);
     bool contains(const platform::FileIdentity& file) const;
 
-private:
+  private:
     struct Device {
         std::uint64_t device = 0;
         std::vector<std::uint64_t> slots;  // 0: free; number 0 is kept apart

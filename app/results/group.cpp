@@ -79,12 +79,13 @@ std::vector<StatementShare> GroupTally::statements_by_share(bool most_first) con
     for (std::size_t i = 1; i < yes_.size(); ++i)
         out.push_back({i, yes_[i], answered_[i]});
     // Exact: yes / answered compared across, a statement nobody answered last.
-    std::stable_sort(out.begin(), out.end(), [most_first](const StatementShare& a, const StatementShare& b) {
-        if ((a.answered == 0) != (b.answered == 0)) return b.answered == 0;
-        const std::size_t left = a.yes * b.answered;
-        const std::size_t right = b.yes * a.answered;
-        return most_first ? left > right : left < right;
-    });
+    std::stable_sort(out.begin(), out.end(),
+                     [most_first](const StatementShare& a, const StatementShare& b) {
+                         if ((a.answered == 0) != (b.answered == 0)) return b.answered == 0;
+                         const std::size_t left = a.yes * b.answered;
+                         const std::size_t right = b.yes * a.answered;
+                         return most_first ? left > right : left < right;
+                     });
     return out;
 }
 

@@ -29,7 +29,7 @@ struct StatementShare {
 std::string percent(std::size_t part, std::size_t whole);
 
 class GroupTally {
-public:
+  public:
     void add(const Person& person);
 
     std::size_t files() const { return files_; }
@@ -47,7 +47,7 @@ public:
     // The names of the files without an expected type, as read. Once.
     void drain_without_expected(const std::function<void(std::string_view name)>& each);
 
-private:
+  private:
     std::size_t files_ = 0;
     std::size_t ties_ = 0;
     std::size_t expected_on_top_ = 0;

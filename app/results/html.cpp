@@ -69,13 +69,26 @@ std::string escaped(std::string_view shown) {
     std::string out;
     for (const char c : shown) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            case KEEP_TOGETHER: out += "&#160;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            case KEEP_TOGETHER:
+                out += "&#160;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -94,8 +107,8 @@ std::string svg_chart(std::string_view label, const std::vector<Bar>& bars, doub
         if (full == 0) largest = std::max(largest, bar.size);
     const int height = static_cast<int>(bars.size()) * ROW + 4;
     std::string out = "<svg viewBox=\"0 0 " + std::to_string(CHART_WIDTH) + ' ' +
-                      std::to_string(height) + "\" role=\"img\" aria-label=\"" +
-                      escaped(label) + "\">\n";
+                      std::to_string(height) + "\" role=\"img\" aria-label=\"" + escaped(label) +
+                      "\">\n";
     for (std::size_t i = 0; i < bars.size(); ++i) {
         const Bar& bar = bars[i];
         const std::string y = std::to_string(static_cast<int>(i) * ROW + 16);
@@ -120,8 +133,8 @@ std::string html_table(std::string_view caption, const std::vector<std::string_v
                (tag == "th" ? " scope=\"col\"" : "") + '>' + escaped(text) + "</" +
                std::string(tag) + '>';
     };
-    std::string out = "<div class=\"wrap\"><table><caption>" + escaped(caption) +
-                      "</caption>\n<thead><tr>";
+    std::string out =
+        "<div class=\"wrap\"><table><caption>" + escaped(caption) + "</caption>\n<thead><tr>";
     for (std::size_t c = 0; c < headings.size(); ++c)
         out += cell("th", c, headings[c]);
     out += "</tr></thead>\n<tbody>\n";
@@ -142,7 +155,8 @@ std::string type_chart(std::string_view title, std::string_view value_heading,
     std::vector<bool> tops;
     for (const ChartRow& row : rows) {
         bars.push_back({std::string(TypeOrder[row.type]), row.value, row.size, row.top});
-        cells.push_back({std::string(TypeOrder[row.type]), std::string(TypeNames[row.type]), row.value});
+        cells.push_back(
+            {std::string(TypeOrder[row.type]), std::string(TypeNames[row.type]), row.value});
         tops.push_back(row.top);
     }
     return "<div class=\"pair\"><figure>" + svg_chart(title, bars) + "</figure>\n" +
@@ -158,9 +172,25 @@ std::string plural(std::size_t n, std::string_view one, std::string_view many) {
 // expected type and the confidence.
 std::string person_record(const Person& person) {
     const auto& texts = person.record.score_texts;
-    return packed({person.name, person.path, texts[1], texts[2], texts[3], texts[4], texts[5],
-                   texts[6], texts[7], texts[8], texts[9], texts[10], texts[11], texts[12],
-                   texts[13], texts[14], texts[15], texts[16], person.record.expected_type,
+    return packed({person.name,
+                   person.path,
+                   texts[1],
+                   texts[2],
+                   texts[3],
+                   texts[4],
+                   texts[5],
+                   texts[6],
+                   texts[7],
+                   texts[8],
+                   texts[9],
+                   texts[10],
+                   texts[11],
+                   texts[12],
+                   texts[13],
+                   texts[14],
+                   texts[15],
+                   texts[16],
+                   person.record.expected_type,
                    person.record.confidence});
 }
 
@@ -183,7 +213,7 @@ Person person_from(std::string_view record) {
 }
 
 class Html : public Command {
-public:
+  public:
     Html(const Settings& settings, Write write)
         : settings_(settings),
           utf8_(settings.terminal ? settings.style.utf8 : true),
@@ -201,30 +231,33 @@ public:
             files += ' ' + settings_.selection + ", of " + std::to_string(read) + " read";
         const std::string title =
             group_.files() == 1 ? "Pelorin results: " + shown(first_name_) : "Pelorin results";
-        write_("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-               "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-               "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
-               "style-src 'unsafe-inline'\">\n<title>" +
-               escaped(title) + "</title>\n<style>" + std::string(STYLE) +
-               "\n</style>\n</head>\n<body>\n<h1>" + escaped(title) + "</h1>\n<p>" +
-               escaped(group_.files() == 0 && read == 0 ? "No results file was read." : files + '.') +
-               "</p>\n");
+        write_(
+            "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+            "style-src 'unsafe-inline'\">\n<title>" +
+            escaped(title) + "</title>\n<style>" + std::string(STYLE) +
+            "\n</style>\n</head>\n<body>\n<h1>" + escaped(title) + "</h1>\n<p>" +
+            escaped(group_.files() == 0 && read == 0 ? "No results file was read." : files + '.') +
+            "</p>\n");
         if (group_.files() > 1) write_group();
         std::size_t n = 0;
-        people_.drain([&](std::string_view record) { write_(person_section(person_from(record), ++n)); });
+        people_.drain(
+            [&](std::string_view record) { write_(person_section(person_from(record), ++n)); });
         write_("</body>\n</html>\n");
     }
 
-private:
+  private:
     std::string shown(std::string_view text) const { return displayable(text, utf8_); }
 
     void write_group() {
-        std::string out = "<section class=\"group\">\n<h2>Top type, and in how many files</h2>\n" +
-                          type_chart("Top type, and in how many files", "Files",
-                                     group_.top_count_rows());
+        std::string out =
+            "<section class=\"group\">\n<h2>Top type, and in how many files</h2>\n" +
+            type_chart("Top type, and in how many files", "Files", group_.top_count_rows());
         if (group_.ties() > 0)
-            out += "<p>" + plural(group_.ties(), "file has a tie at the top and counts",
-                                  "files have a tie at the top and count") +
+            out += "<p>" +
+                   plural(group_.ties(), "file has a tie at the top and counts",
+                          "files have a tie at the top and count") +
                    " once for each tied type.</p>\n";
         out += "<h2>Mean score of each type</h2>\n" +
                type_chart("Mean score of each type", "Mean score", group_.mean_rows());
@@ -250,7 +283,8 @@ private:
             const std::string share = percent(s.yes, s.answered);
             const double size = s.answered == 0 ? 0 : static_cast<double>(s.yes) / s.answered;
             bars.push_back({std::to_string(s.statement), share, size, false});
-            cells.push_back({std::to_string(s.statement), std::string(statement_texts()[s.statement]),
+            cells.push_back({std::to_string(s.statement),
+                             std::string(statement_texts()[s.statement]),
                              std::to_string(s.yes) + " of " + std::to_string(s.answered), share});
         }
         return "<h2>" + title + "</h2>\n<p>The share of the files answering yes.</p>\n" +
@@ -264,8 +298,9 @@ private:
         const typetest::ResultsRecord& r = person.record;
         std::vector<ChartRow> rows;
         for (const std::size_t t : rank_order(r.scores))
-            rows.push_back({t, r.score_texts[t], static_cast<double>(r.scores[t]),
-                            std::find(person.top.begin(), person.top.end(), t) != person.top.end()});
+            rows.push_back(
+                {t, r.score_texts[t], static_cast<double>(r.scores[t]),
+                 std::find(person.top.begin(), person.top.end(), t) != person.top.end()});
         const std::string name = escaped(shown(person.name));
         return "<section class=\"person\" id=\"person-" + std::to_string(n) + "\">\n<h2>" + name +
                "</h2>\n<p class=\"path\">" + escaped(shown(person.path)) + "</p>\n<p>" +

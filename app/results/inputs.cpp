@@ -26,7 +26,8 @@ bool is_results_file_name(std::string_view name) {
 }
 
 std::string_view without_trailing_separators(std::string_view path) {
-    while (path.size() > 1 && platform::FOLDER_SEPARATORS.find(path.back()) != std::string_view::npos)
+    while (path.size() > 1 &&
+           platform::FOLDER_SEPARATORS.find(path.back()) != std::string_view::npos)
         path.remove_suffix(1);
     return path;
 }
@@ -53,11 +54,16 @@ std::string folder_name_of(std::string_view path) {
 
 std::string not_regular(FileKind kind) {
     switch (kind) {
-        case FileKind::fifo: return " not a regular file (a FIFO)";
-        case FileKind::socket: return " not a regular file (a socket)";
-        case FileKind::device: return " not a regular file (a device)";
-        case FileKind::folder: return " Is a directory";
-        default: return " not a regular file";
+        case FileKind::fifo:
+            return " not a regular file (a FIFO)";
+        case FileKind::socket:
+            return " not a regular file (a socket)";
+        case FileKind::device:
+            return " not a regular file (a device)";
+        case FileKind::folder:
+            return " Is a directory";
+        default:
+            return " not a regular file";
     }
 }
 
@@ -75,9 +81,9 @@ std::string person_name(std::string_view path) {
     const std::size_t dot = file.rfind('.');
     const std::string stem(dot == std::string_view::npos || dot == 0 ? file : file.substr(0, dot));
     if (!is_results_file_name(file)) return stem;
-    const std::string_view folder =
-        cut == std::string_view::npos ? std::string_view{}
-                                      : without_trailing_separators(path.substr(0, cut));
+    const std::string_view folder = cut == std::string_view::npos
+                                        ? std::string_view{}
+                                        : without_trailing_separators(path.substr(0, cut));
     const std::size_t start = folder.find_last_of(platform::FOLDER_SEPARATORS);
     std::string name(start == std::string_view::npos ? folder : folder.substr(start + 1));
     if (name.empty() || name == "." || name == "..") name = folder_name_of(path);
@@ -87,7 +93,7 @@ std::string person_name(std::string_view path) {
 // The paths of one list, a line (or a NUL-ended entry) each, empty ones left
 // out; one path read ahead, so that the last one is known as the last.
 class Inputs::ListReader {
-public:
+  public:
     ListReader(const std::string& name, bool null_separated)
         : name_(name), end_(null_separated ? '\0' : '\n'), buffer_(new char[LIST_BUFFER]) {
         file_ = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
@@ -118,7 +124,7 @@ public:
         return ahead_ok_;
     }
 
-private:
+  private:
     bool read_path(std::string& path) {
         for (;;) {
             path.clear();
@@ -143,7 +149,8 @@ private:
             any = true;
             const char* start = buffer_.get() + at_;
             const auto* stop = static_cast<const char*>(std::memchr(start, end_, filled_ - at_));
-            const std::size_t n = stop != nullptr ? static_cast<std::size_t>(stop - start) : filled_ - at_;
+            const std::size_t n =
+                stop != nullptr ? static_cast<std::size_t>(stop - start) : filled_ - at_;
             if (line.size() + n > LONGEST_LISTED_PATH)
                 too_long = true;
             else

@@ -45,7 +45,7 @@ struct InputNames {
 };
 
 class Inputs {
-public:
+  public:
     // What `complain` gets for each file, folder or list that could not be
     // read: its path and what follows it, ": " and the reason, or ":", the
     // line and the reason.
@@ -61,7 +61,7 @@ public:
     std::size_t repeats() const { return repeats_; }
     const std::string& first_repeat() const { return first_repeat_; }
 
-private:
+  private:
     class ListReader;
     struct Folder;
 
@@ -80,7 +80,7 @@ private:
     std::size_t next_list_ = 0;
     std::unique_ptr<ListReader> list_;
     std::vector<std::unique_ptr<Folder>> folders_;  // the search's way down
-    std::string root_;            // the folder named, while it is searched
+    std::string root_;                              // the folder named, while it is searched
     std::size_t found_in_root_ = 0;
     bool more_roots_ = false;  // whether a path named later may reach a file again
     FileSet seen_;

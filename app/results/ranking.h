@@ -50,11 +50,11 @@ std::string type_list(const std::vector<std::size_t>& types);
 // rounded half away from zero. Exact: the whole units and the parts of a
 // unit are summed apart, so nothing overflows before some 10^9 files.
 class MeanTally {
-public:
+  public:
     void add(std::int64_t units);
     std::int64_t hundredths() const;
 
-private:
+  private:
     std::int64_t count_ = 0;
     std::int64_t whole_ = 0;     // the sum of floor(value / one), in ones
     std::int64_t fraction_ = 0;  // the sum of what is left, in units; below one

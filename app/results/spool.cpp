@@ -70,7 +70,7 @@ std::vector<std::string_view> unpacked(std::string_view record) {
 
 // One sorted run of the temporary file, read a buffer at a time.
 class Spool::RunReader {
-public:
+  public:
     RunReader(const platform::TemporaryFile& file, Run run, std::size_t buffer)
         : file_(&file), at_(run.begin), end_(run.end), buffer_size_(buffer) {}
 
@@ -87,7 +87,7 @@ public:
         }
     }
 
-private:
+  private:
     void refill() {
         buffer_.erase(0, used_);
         used_ = 0;

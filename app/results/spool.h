@@ -32,7 +32,7 @@ std::string packed(std::initializer_list<std::string_view> fields);
 std::vector<std::string_view> unpacked(std::string_view record);
 
 class Spool {
-public:
+  public:
     explicit Spool(std::size_t budget = SPOOL_BUDGET) : budget_(budget) {}
 
     // Throws SpoolError.
@@ -41,7 +41,7 @@ public:
     // Every record's value in order, then the spool is empty. Throws SpoolError.
     void drain(const std::function<void(std::string_view value)>& each);
 
-private:
+  private:
     struct Run {
         std::uint64_t begin = 0;
         std::uint64_t end = 0;

@@ -24,7 +24,8 @@ TEST(Spool, SortedByKeyAndInOrderAmongEqualKeysWithinAnyBudget) {
     std::stable_sort(want.begin(), want.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     // In memory; in parts of about 40 records; one record per part.
-    for (const std::size_t budget : {std::size_t{SPOOL_BUDGET}, std::size_t{8000}, std::size_t{1}}) {
+    for (const std::size_t budget :
+         {std::size_t{SPOOL_BUDGET}, std::size_t{8000}, std::size_t{1}}) {
         Spool spool(budget);
         for (const auto& [key, value] : all)
             spool.add(key, value);

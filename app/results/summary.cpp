@@ -17,7 +17,7 @@ std::string plural(std::size_t n, std::string_view one, std::string_view many) {
 }
 
 class Summary : public Command {
-public:
+  public:
     Summary(const Settings& settings, Write write)
         : settings_(settings),
           width_(static_cast<std::size_t>(std::max(settings.style.width, NARROWEST_CHART))),
@@ -39,7 +39,7 @@ public:
         write_without_expected();
     }
 
-private:
+  private:
     std::string types() const {
         const ChartStyle& style = settings_.style;
         std::string out = wrap("Top type, and in how many files:", width_) +
@@ -68,8 +68,8 @@ private:
 
     std::string statements() const {
         const std::vector<StatementShare> shares = group_.statements_by_share();
-        const std::string of = " (the share of the " + plural(group_.files(), "file", "files") +
-                               " answering yes):";
+        const std::string of =
+            " (the share of the " + plural(group_.files(), "file", "files") + " answering yes):";
         std::string out;
         if (settings_.all_statements || shares.size() <= 2 * STATEMENTS_EACH_WAY) {
             out += wrap("The statements, from the most agreed with to the least" + of, width_);

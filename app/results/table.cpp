@@ -14,16 +14,17 @@ namespace pelorin::results {
 namespace {
 
 enum Column : std::size_t { NAME, TOP, SCORE, EXPECTED, RANK, MATCH, CONFIDENCE, COLUMNS };
-constexpr std::array<std::string_view, COLUMNS> HEADINGS{"name",  "top",   "score",     "expected",
-                                                         "rank",  "match", "confidence"};
+constexpr std::array<std::string_view, COLUMNS> HEADINGS{"name", "top",   "score",     "expected",
+                                                         "rank", "match", "confidence"};
 constexpr std::size_t GAP = 2;
-// The columns that give up width when a line is too long, in that order,
-// and how narrow each may get.
-constexpr std::array<std::pair<Column, std::size_t>, 3> NARROWING{
-    {{CONFIDENCE, 4}, {NAME, 6}, {TOP, 3}}};
+// When a line is too long, these columns give up width first, down to
+// these widths; then the last columns are left out, down to the rank; then
+// the top types are cut.
+constexpr std::array<std::pair<Column, std::size_t>, 2> NARROWING{{{CONFIDENCE, 5}, {NAME, 6}}};
+constexpr std::size_t NARROWEST_TOP = 3;
 
 class Table : public Command {
-public:
+  public:
     Table(const Settings& settings, Write write) : settings_(settings), write_(std::move(write)) {
         for (std::size_t c = 0; c < COLUMNS; ++c)
             widths_[c] = HEADINGS[c].size();
@@ -49,9 +50,11 @@ public:
     }
 
     void finish(std::size_t read) override {
-        const auto width = static_cast<std::size_t>(std::max(settings_.style.width, NARROWEST_CHART));
+        const auto width =
+            static_cast<std::size_t>(std::max(settings_.style.width, NARROWEST_CHART));
         if (rows_.size() == 0) {
-            write_(wrap(read == 0 ? "No results file was read." : "No results file is chosen.", width));
+            write_(wrap(read == 0 ? "No results file was read." : "No results file is chosen.",
+                        width));
             return;
         }
         narrow(width);
@@ -60,24 +63,31 @@ public:
         rows_.drain([&](std::string_view row) { write_(line(unpacked(row), width)); });
     }
 
-private:
+  private:
     void narrow(std::size_t width) {
         std::size_t total = GAP * (COLUMNS - 1);
         for (const std::size_t w : widths_)
             total += w;
-        for (const auto& [column, narrowest] : NARROWING) {
+        const auto narrow_column = [&](Column column, std::size_t narrowest) {
             const std::size_t cut =
-                std::min(total - std::min(total, width), widths_[column] - std::min(widths_[column], narrowest));
+                std::min(total - std::min(total, width),
+                         widths_[column] - std::min(widths_[column], narrowest));
             widths_[column] -= cut;
             total -= cut;
-        }
+        };
+        for (const auto& [column, narrowest] : NARROWING)
+            narrow_column(column, narrowest);
+        for (; total > width && columns_ > RANK + 1; --columns_)
+            total -= GAP + widths_[columns_ - 1];
+        narrow_column(TOP, NARROWEST_TOP);
     }
 
     std::string line(const std::vector<std::string_view>& cells, std::size_t width) const {
-        const bool utf8 = settings_.style.utf8;
+        // The mark of a cut cell is an ellipsis where blocks are drawn.
+        const bool blocks = settings_.style.blocks;
         std::string out;
-        for (std::size_t c = 0; c < COLUMNS; ++c) {
-            const std::string cell = fitted(cells[c], widths_[c], utf8);
+        for (std::size_t c = 0; c < columns_; ++c) {
+            const std::string cell = fitted(cells[c], widths_[c], blocks);
             const std::string blanks(widths_[c] - display_width(cell), ' ');
             const bool number = c == SCORE || c == RANK;
             if (c > 0) out.append(GAP, ' ');
@@ -85,12 +95,13 @@ private:
         }
         out.erase(out.find_last_not_of(' ') + 1);
         // Below some 50 columns not even narrowed columns fit: the line is cut.
-        return fitted(out, width, utf8) + '\n';
+        return fitted(out, width, blocks) + '\n';
     }
 
     Settings settings_;
     Write write_;
     std::array<std::size_t, COLUMNS> widths_{};
+    std::size_t columns_ = COLUMNS;  // those shown
     Spool rows_;
 };
 

@@ -71,14 +71,27 @@ bool FolderEntries::next(std::string& name, FileKind& kind) {
         if (found == "." || found == "..") continue;
         name = found;
         switch (entry->d_type) {
-            case DT_REG: kind = FileKind::regular; return true;
-            case DT_DIR: kind = FileKind::folder; return true;
-            case DT_LNK: kind = FileKind::link; return true;
-            case DT_FIFO: kind = FileKind::fifo; return true;
-            case DT_SOCK: kind = FileKind::socket; return true;
+            case DT_REG:
+                kind = FileKind::regular;
+                return true;
+            case DT_DIR:
+                kind = FileKind::folder;
+                return true;
+            case DT_LNK:
+                kind = FileKind::link;
+                return true;
+            case DT_FIFO:
+                kind = FileKind::fifo;
+                return true;
+            case DT_SOCK:
+                kind = FileKind::socket;
+                return true;
             case DT_CHR:
-            case DT_BLK: kind = FileKind::device; return true;
-            default: break;
+            case DT_BLK:
+                kind = FileKind::device;
+                return true;
+            default:
+                break;
         }
         // Some file systems do not say: asked without following a link.
         struct stat info {};

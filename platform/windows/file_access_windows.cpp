@@ -22,17 +22,24 @@ int errno_of(DWORD error) {
         case ERROR_PATH_NOT_FOUND:
         case ERROR_INVALID_NAME:
         case ERROR_BAD_NETPATH:
-        case ERROR_INVALID_DRIVE: return ENOENT;
+        case ERROR_INVALID_DRIVE:
+            return ENOENT;
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION: return EACCES;
+        case ERROR_LOCK_VIOLATION:
+            return EACCES;
         case ERROR_NOT_ENOUGH_MEMORY:
-        case ERROR_OUTOFMEMORY: return ENOMEM;
+        case ERROR_OUTOFMEMORY:
+            return ENOMEM;
         case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
-        case ERROR_TOO_MANY_OPEN_FILES: return EMFILE;
-        case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
-        default: return EIO;
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return EMFILE;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return ENAMETOOLONG;
+        default:
+            return EIO;
     }
 }
 
@@ -117,9 +124,9 @@ int RegularFile::open(const std::string& path, FileKind& kind, bool known_regula
     }
     // Opening a pipe's or a device's name never waits on Windows; what was
     // opened is looked at before a byte is read.
-    const HANDLE file =
-        ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return last_errno();
     const DWORD type = ::GetFileType(file);
     BY_HANDLE_FILE_INFORMATION info{};
@@ -165,8 +172,9 @@ int TemporaryFile::create() {
     if (length == 0 || length > MAX_PATH) return last_errno();
     if (::GetTempFileNameA(folder, "plr", 0, name) == 0) return last_errno();
     // Removed by the system when its last handle closes, however the program ends.
-    const HANDLE file = ::CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    const HANDLE file =
+        ::CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const int error = last_errno();
         ::DeleteFileA(name);
