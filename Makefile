@@ -44,10 +44,11 @@ windows: test
 bench:
 	@sh tools/ensure-deps.sh base bench
 	cmake --preset bench
-	cmake --build --preset bench -j$(JOBS) --target pelorin pelorin_bench
+	cmake --build --preset bench -j$(JOBS) --target pelorin pelorin-results pelorin_bench
 	./build/bench/bench/pelorin_bench
 	python3 bench/scripted_run.py --program build/bench/pelorin
 	python3 bench/terminal_bytes.py --program build/bench/pelorin
+	python3 bench/results_group.py --program build/bench/pelorin-results
 
 clean:
 	rm -rf build

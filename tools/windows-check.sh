@@ -59,13 +59,17 @@ same_as_linux() {
         exit 1
     fi
 }
+printf 'n\r\nz/RESULTS.TXT\r\n' >"$work/list.txt"
 same_as_linux --version
+# The folder y holds a file named before it: read once, with a note.
 same_as_linux csv y/RESULTS.TXT n/RESULTS.TXT missing.txt y
 same_as_linux summary y/RESULTS.TXT n/RESULTS.TXT
 same_as_linux show n/RESULTS.TXT
+same_as_linux table --sort=name .
+same_as_linux html --sort=name --files-from=list.txt y
 input="$work/z/RESULTS.TXT"
 same_as_linux csv -
-echo "pelorin-results.exe: --version, csv, summary, show and standard input as on Linux"
+echo "pelorin-results.exe: --version, csv, summary, show, table, html, folders, lists and standard input as on Linux"
 
 echo "--- ZIP package"
 (cd build/mingw && cpack -G ZIP -B packages >/dev/null)

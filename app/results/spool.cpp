@@ -112,6 +112,9 @@ class Spool::RunReader {
 };
 
 void Spool::add(std::string_view key, std::string_view value) {
+    // The room of a whole part at once: growing by doubling would copy it
+    // and hold it twice. Pages not written to take no memory.
+    if (part_.empty() && !no_file_) part_.reserve(budget_ + (64 << 10));
     starts_.push_back(part_.size());
     put_length(part_, key.size());
     part_ += key;
