@@ -84,6 +84,9 @@ class RegularFile {
     long read(char* buffer, std::size_t size);
 
   private:
+    // Opens what `path` names once it was found a regular file, and looks again.
+    int open_looked_at(const std::string& path, FileKind& kind);
+
     std::intptr_t handle_ = -1;  // a descriptor, or a Windows HANDLE
     FileIdentity identity_;
     std::uint64_t links_ = 0;

@@ -119,25 +119,21 @@ std::optional<int> width_option(std::string_view text) {
     return width;
 }
 
-std::optional<CommandKind> command_named(std::string_view name) {
-    constexpr std::pair<std::string_view, CommandKind> commands[] = {
-        {"show", CommandKind::show},
-        {"table", CommandKind::table},
-        {"csv", CommandKind::csv},
-        {"summary", CommandKind::summary},
-        {"html", CommandKind::html}};
-    for (const auto& [known, kind] : commands)
-        if (name == known) return kind;
-    return std::nullopt;
-}
+constexpr std::pair<std::string_view, CommandKind> COMMANDS[] = {{"show", CommandKind::show},
+                                                                 {"table", CommandKind::table},
+                                                                 {"csv", CommandKind::csv},
+                                                                 {"summary", CommandKind::summary},
+                                                                 {"html", CommandKind::html}};
+constexpr std::pair<std::string_view, SortKey> SORT_KEYS[] = {{"name", SortKey::name},
+                                                              {"top", SortKey::top},
+                                                              {"rank", SortKey::rank},
+                                                              {"confidence", SortKey::confidence}};
 
-std::optional<SortKey> sort_named(std::string_view name) {
-    constexpr std::pair<std::string_view, SortKey> keys[] = {{"name", SortKey::name},
-                                                             {"top", SortKey::top},
-                                                             {"rank", SortKey::rank},
-                                                             {"confidence", SortKey::confidence}};
-    for (const auto& [known, key] : keys)
-        if (name == known) return key;
+// What `name` stands for in a table of names.
+template <typename T, std::size_t N>
+std::optional<T> named(const std::pair<std::string_view, T> (&table)[N], std::string_view name) {
+    for (const auto& [known, value] : table)
+        if (name == known) return value;
     return std::nullopt;
 }
 
@@ -166,7 +162,7 @@ std::variant<Invocation, int> take_option(int c, Invocation invocation) {
             break;
         }
         case SORT:
-            invocation.sort = sort_named(value);
+            invocation.sort = named(SORT_KEYS, value);
             if (!invocation.sort) return usage_error("invalid sort key '" + shown + "'");
             break;
         case ITEMS:
@@ -229,7 +225,7 @@ std::variant<Invocation, int> parse(int argc, char** argv) {
         return EXIT_ALL_READ;
     }
     if (optind >= argc) return usage_error("missing command");
-    const std::optional<CommandKind> command = command_named(argv[optind]);
+    const std::optional<CommandKind> command = named(COMMANDS, argv[optind]);
     if (!command) return usage_error("unknown command '" + displayable(argv[optind], false) + "'");
     invocation.command = *command;
     invocation.command_name = argv[optind];

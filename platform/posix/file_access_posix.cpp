@@ -110,14 +110,7 @@ void RegularFile::close() {
     handle_ = -1;
 }
 
-int RegularFile::open(const std::string& path, FileKind& kind, bool known_regular) {
-    close();
-    if (!known_regular) {
-        const PathKind looked = kind_of(path);
-        kind = looked.kind;
-        if (looked.error != 0) return looked.error;
-        if (kind != FileKind::regular) return 0;
-    }
+int RegularFile::open_looked_at(const std::string& path, FileKind& kind) {
     // Not blocking, in case a FIFO took the file's place since it was
     // looked at; what is opened is then looked at again.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

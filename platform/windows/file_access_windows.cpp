@@ -114,14 +114,7 @@ void RegularFile::close() {
     handle_ = -1;
 }
 
-int RegularFile::open(const std::string& path, FileKind& kind, bool known_regular) {
-    close();
-    if (!known_regular) {
-        const PathKind looked = kind_of(path);
-        kind = looked.kind;
-        if (looked.error != 0) return looked.error;
-        if (kind != FileKind::regular) return 0;
-    }
+int RegularFile::open_looked_at(const std::string& path, FileKind& kind) {
     // Opening a pipe's or a device's name never waits on Windows; what was
     // opened is looked at before a byte is read.
     const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ,
