@@ -427,6 +427,7 @@ class Inputs(unittest.TestCase):
         listener = socket.socket(socket.AF_UNIX)
         listener.bind(os.path.join(d, "sock"))
         Path(d, "list.txt").write_bytes(b"class/anna\r\n\nloose.txt\nelsewhere")
+        Path(d, "not-a-list").write_bytes(b"loose.txt\n" + b"x" * 70000 + b"\nclass\n")
         return listener
 
     def test_folders_lists_repeats_and_what_is_no_file(self):
@@ -448,6 +449,8 @@ class Inputs(unittest.TestCase):
               "pelorin-results: /dev/null: not a regular file (a device)",
               "pelorin-results: piped/fay/RESULTS.TXT: not a regular file (a FIFO)",
               "pelorin-results: empty: no RESULTS.TXT in this folder or the folders in it"], 1),
+            (["--files-from=not-a-list"], b"", ["loose"],
+             ["pelorin-results: not-a-list:2: longer than any path; the rest is not read"], 1),
         ]
         with tempfile.TemporaryDirectory() as d:
             listener = self.layout(d)

@@ -37,6 +37,17 @@ TEST(Chart, DisplayableTexts) {
         EXPECT_EQ(displayable(text, utf8), shown) << text;
     EXPECT_EQ(display_width("a\xc3\xa9\xe2\x96\x88"), 3U);
     EXPECT_EQ(display_width("\xe4\xb8\xad"), 2U) << "wide";
+    const std::tuple<std::string, std::size_t, bool, std::string> cut[] = {
+        {"alice", 5, false, "alice"},
+        {"alice", 4, false, "ali~"},
+        {"alice", 4, true, "ali\u2026"},
+        {"a\xe4\xb8\xad\xe4\xb8\xad"
+         "b",
+         5, false, "a\xe4\xb8\xad~"},  // no wide character cut in two
+    };
+    for (const auto& [shown, width, ellipsis, out] : cut)
+        EXPECT_EQ(fitted(shown, width, ellipsis), out) << shown << ' ' << width;
+    EXPECT_EQ(hanging("  1  ", "one two three", 12), "  1  one two\n     three\n");
 }
 
 }  // namespace
