@@ -79,8 +79,9 @@ class ScriptedRunMixin:
                 b"Answers : 1\r\nExpected TIM : ILE (80)\r\n")
             p = run([str(results_program), "csv", "RESULTS.TXT"], cwd=d)
         self.assertEqual((p.returncode, p.stderr), (0, b""))
+        # All 16 on top, ILE expected and matched, one answer of 54.
         self.assertTrue(p.stdout.endswith(b",ILE+LIE+IEE+EIE+SLE+LSE+SEE+ESE+ILI+LII+IEI+EII+SLI+"
-                                          b"LSI+SEI+ESI,1,ILE,80\r\n"))
+                                          b"LSI+SEI+ESI,ILE,1,1,80,ILE,1" + b"," * 53 + b"\r\n"))
 
 
 PREFIX = None  # the install that every group looks at, made once
