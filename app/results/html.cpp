@@ -43,7 +43,8 @@ tr.top td{font-weight:600}
 @page{size:A4;margin:15mm}
 @media print{
  body{max-width:none;padding:0}
- .person{break-before:page;border-top:none;margin-top:0}
+ .person{border-top:none;margin-top:0}
+ .group~.person{break-before:page}
  figure,tr{break-inside:avoid}
  svg{max-width:15cm}
  .bar{print-color-adjust:exact;-webkit-print-color-adjust:exact}
