@@ -38,6 +38,7 @@ SCRIPT = lines("ok", "ILE", "80", *["y"] * 54, "ok")
 TRANSCRIPT, NEW, _ = model(SCRIPT, BANK)
 OLD = b"results of an earlier run\r\n"
 PAGE = 4096  # what one buffer of a pipe holds
+HELD_LIMIT = 64 * 1024  # output held back beyond this goes out at once
 SHIM = os.environ.get("PELORIN_ALLOC_SHIM")
 # The leak checker of a sanitizer build cannot work under a tracer.
 ENV = {**os.environ, "ASAN_OPTIONS": "detect_leaks=0"}
@@ -81,13 +82,33 @@ class Fault(unittest.TestCase):
         self.assertEqual([p.name for p in self.dir.iterdir()], ["RESULTS.TXT"])
 
 
+def held_up_in_the_report():
+    """A script whose output passes the limit of what the program holds back
+    (64 KiB) inside the report, while the new file waits beside the old one:
+    the program sends what it holds there, and a stalled reader holds it up."""
+    def report_at(n):
+        out = model(lines("ok", "ILE", "80", *["x"] * n, *["y"] * 54, "ok"), BANK)[0]
+        return out.index(b"\r\nTest Results :"), out.index(b"The more")
+
+    start, end = report_at(0)
+    n = -(-(HELD_LIMIT - end) // (report_at(1)[0] - start))
+    assert report_at(n)[0] < HELD_LIMIT <= report_at(n)[1]
+    return lines("ok", "ILE", "80", *["x"] * n, *["y"] * 54, "ok")
+
+
+def stopped(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        return f.read().rpartition(")")[2].split()[0] == "T"
+
+
 @unittest.skipUnless(hasattr(fcntl, "F_SETPIPE_SZ"), "needs pipes of a chosen size")
 class Stalled(Fault):
     """Runs stopped in a write: standard output is a pipe of one page that
-    nobody reads. The program holds its output until it waits or ends: given
-    all but its last answer, it stops sending what it holds before it waits
-    for that answer; given every answer, it stops at its end, after the
-    report."""
+    nobody reads. The program holds its output until it waits or ends (or it
+    grows past a limit): given all but its last answer, it stops sending
+    what it holds before it waits for that answer; given every answer, at
+    its end, after the report; given answers enough to pass the limit inside
+    the report, there."""
 
     LAST = b"y\nok\n"
 
@@ -96,7 +117,8 @@ class Stalled(Fault):
         fcntl.fcntl(w_out, fcntl.F_SETPIPE_SZ, PAGE)
         r_in, w_in = os.pipe()
         os.write(w_in, answers)
-        p = self.start(r_in, stdout=w_out)
+        # A process group of its own, which a stop stops as it does a job.
+        p = self.start(r_in, stdout=w_out, process_group=0)
         os.close(r_in)
         os.close(w_out)
         deadline = time.monotonic() + TIMEOUT
@@ -105,25 +127,45 @@ class Stalled(Fault):
             time.sleep(0.001)
         return p, r_out, w_in
 
-    def test_ended_while_stalled_before_and_after_the_report(self):
-        signals = [signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGPIPE, signal.SIGQUIT,
-                   signal.SIGALRM, signal.SIGUSR1, signal.SIGUSR2, signal.SIGXCPU]
-        for (answers, want), sig in itertools.product(
-                [(SCRIPT[:-len(self.LAST)], OLD), (SCRIPT, NEW)], signals):
-            with self.subTest(report=want == NEW, signal=sig.name):
+    def test_ended_or_stopped_while_stalled_before_in_and_after_the_report(self):
+        """An ending signal leaves the old file or the new one, and nothing
+        beside it; a stop (Ctrl+Z, then fg) and a reader that goes away end
+        nothing: the run finishes as it would have."""
+        ending = [signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGQUIT, signal.SIGALRM,
+                  signal.SIGUSR1, signal.SIGUSR2, signal.SIGXCPU]
+        stages = [("before", SCRIPT[:-len(self.LAST)], self.LAST, OLD),
+                  ("in", held_up_in_the_report(), b"", OLD), ("after", SCRIPT, b"", NEW)]
+        for (stage, answers, rest, want), sig in itertools.product(
+                stages, ending + [signal.SIGTSTP, signal.SIGPIPE]):
+            with self.subTest(report=stage, signal=sig.name):
                 self.results.write_bytes(OLD)
                 p, r_out, w_in = self.start_stalled(answers)
-                if sig == signal.SIGPIPE:
-                    os.close(r_out)  # the reader goes away
-                else:
+                if sig in ending:
                     p.send_signal(sig)
-                self.assertEqual((p.wait(timeout=TIMEOUT), p.stderr.read()), (-sig, b""))
+                    self.assertEqual((p.wait(timeout=TIMEOUT), p.stderr.read()), (-sig, b""))
+                    # What went out is the transcript's start, in order.
+                    self.assertEqual(os.read(r_out, PAGE + 1), model(answers, BANK)[0][:PAGE])
+                    os.close(r_out)
+                else:
+                    if sig == signal.SIGTSTP:
+                        files = sorted(os.listdir(self.dir))
+                        p.send_signal(sig)
+                        deadline = time.monotonic() + TIMEOUT
+                        while not stopped(p.pid):
+                            self.assertLess(time.monotonic(), deadline, "it never stopped")
+                            time.sleep(0.001)
+                        self.assertEqual(sorted(os.listdir(self.dir)), files, "a stop keeps them")
+                        p.send_signal(signal.SIGCONT)
+                    else:
+                        os.close(r_out)  # the reader goes away
+                    os.write(w_in, rest)
+                    if sig == signal.SIGTSTP:  # what went out is the transcript, in order
+                        with os.fdopen(r_out, "rb") as pipe:
+                            self.assertEqual(pipe.read(), model(answers + rest, BANK)[0])
+                    self.assertEqual((p.wait(timeout=TIMEOUT), p.stderr.read()), (0, b""))
+                    want = NEW
                 p.stderr.close()
                 os.close(w_in)
-                if sig != signal.SIGPIPE:
-                    # What went out is the transcript's start, in order.
-                    self.assertEqual(os.read(r_out, PAGE + 1), TRANSCRIPT[:PAGE])
-                    os.close(r_out)
                 self.assert_old_or_new([want])
 
     def test_two_runs_in_one_directory_each_leave_a_complete_file(self):
