@@ -2,10 +2,12 @@
 """Whole-program runs under faults and odd surroundings (Linux).
 
 RESULTS.TXT must always be the old file or a complete new one, with nothing
-left beside it: when the program is ended by a signal at any write of the
-report, when calls on the file fail (strace injects the errors), when two
-runs share a directory, when a link or a FIFO has the name, when a standard
-stream is closed or non-blocking, when allocations fail (a preloaded shim).
+left beside it: when the program is ended or stopped by a signal at any
+write of the report, when calls on the file fail (strace injects the
+errors), when two runs share a directory, when a link or a FIFO has the
+name, when a standard stream is closed or non-blocking, when allocations
+fail (a preloaded shim). A run that could not save it says so in one line
+on standard error and ends with exit code 4; any other is silent there.
 
 Environment: as scripted_test.py, and PELORIN_ALLOC_SHIM (the shim).
 Run one group with: faults_test.py Stalled
@@ -197,39 +199,79 @@ class Surroundings(Fault):
             seen[name] = seen.get(name, 0) + 1
             if name == "openat" and "RESULTS.TXT" in arg and int(result) >= 0:
                 fd = result
+                numbers.setdefault(name, []).append(seen[name])
             elif fd is not None and arg == fd or name == "rename":
                 numbers.setdefault(name, []).append(seen[name])
                 fd = None if name == "close" else fd
         log.unlink()
         return numbers
 
-    def test_the_file_is_old_or_complete_whatever_surrounds_the_run(self):
-        numbers = self.file_calls(SCRIPT)
-        victim = self.dir.parent / (self.dir.name + ".victim")
-        victim.write_bytes(b"someone else's")
-        self.addCleanup(victim.unlink)
+    def state(self, *folders):
+        """What the folders hold: a regular file's bytes, else what it is."""
+        return {p: p.read_bytes() if p.is_file() and not p.is_symlink() else
+                "link" if p.is_symlink() else "other" for d in folders for p in d.iterdir()}
 
-        def failing(call, error):
+    def test_the_file_is_old_or_complete_whatever_surrounds_the_run(self):
+        """Saved (exit 0, nothing on standard error), or left as it was and
+        said so in one line (exit 4)."""
+        numbers = self.file_calls(SCRIPT)
+        elsewhere = self.dir.parent / (self.dir.name + ".elsewhere")  # a collection folder
+        elsewhere.mkdir()
+        self.addCleanup(shutil.rmtree, elsewhere)
+        kept, new = elsewhere / "anna.txt", elsewhere / "ben.txt"
+
+        def failing(call, error, when=0):
             return ["strace", "-qq", "-o", os.devnull, "-e", "trace=" + call, "-e",
-                    "inject=%s:error=%s:when=%d" % (call, error, numbers.get(call, [0])[0])]
+                    "inject=%s:error=%s:when=%s" % (call, error, when or numbers[call][0])]
+
+        def planted():  # by another user, in a sticky folder everyone may write
+            if os.geteuid() != 0:
+                self.skipTest("needs root to plant a link of another user's")
+            self.dir.chmod(0o1777)
+            self.results.symlink_to(kept)
+            os.lchown(self.results, 65534, 65534)
+
+        def told(reason):
+            return b"pelorin: the results were not saved to RESULTS.TXT: %s\n" % reason
         closed = ["sh", "-c", '"$0" >&- 2>&-']
-        for what, made, cmd, want_stdout, want in [
-                ("link", lambda: self.results.symlink_to(victim), [], TRANSCRIPT, NEW),
-                ("dangling link", lambda: self.results.symlink_to(victim.with_suffix(".new")),
-                 [], TRANSCRIPT, NEW),
-                ("FIFO", lambda: os.mkfifo(self.results), [], TRANSCRIPT, NEW),
-                ("closed stdout", None, closed, b"", NEW),
-                *[(call + " " + error, None, failing(call, error), TRANSCRIPT, OLD) for call, error
-                  in [("write", "ENOSPC"), ("write", "EIO"), ("fsync", "EIO"), ("close", "EIO"),
-                      ("close", "EDQUOT"), ("rename", "EACCES")]]]:
+        for what, made, cmd, code, err, want in [
+                ("own link", lambda: self.results.symlink_to(os.path.relpath(kept, self.dir)),
+                 [], 0, b"", {self.results: "link", kept: NEW}),
+                ("own dangling link", lambda: self.results.symlink_to(new), [], 0, b"",
+                 {self.results: "link", new: NEW}),
+                ("planted link", planted, [], 0, b"", {self.results: NEW}),
+                ("FIFO", lambda: os.mkfifo(self.results), [], 0, b"", {self.results: NEW}),
+                ("closed stdout", None, closed, 0, b"", {self.results: NEW}),
+                ("no new file in the folder", None, failing("openat", "EACCES"), 0, b"",
+                 {self.results: NEW}),
+                ("read-only file system", None, failing("openat", "EROFS"), 4,
+                 told(b"Read-only file system"), {}),
+                ("every temporary name taken", None,
+                 failing("openat", "EEXIST", "%d+" % numbers["openat"][0]), 4,
+                 told(b"File exists"), {}),
+                ("file size limit", None, ["sh", "-c", 'ulimit -f 0; exec "$0"'], 4,
+                 told(b"File too large"), {}),
+                ("folder fsync EIO", None,
+                 failing("fsync", "EIO", numbers["fsync"][0] + 1), 4,
+                 told(b"Input/output error"), {self.results: NEW}),
+                *[(call + " " + error, None, failing(call, error), 4, told(reason), {})
+                  for call, error, reason in [
+                      ("write", "ENOSPC", b"No space left on device"),
+                      ("write", "EIO", b"Input/output error"),
+                      ("fsync", "EIO", b"Input/output error"),
+                      ("close", "EIO", b"Input/output error"),
+                      ("close", "EDQUOT", b"Disk quota exceeded"),
+                      ("rename", "EACCES", b"Permission denied")]]]:
             with self.subTest(what):
-                self.results.unlink()
+                for p in [self.results, new]:
+                    p.unlink(missing_ok=True)
+                kept.write_bytes(OLD)
+                self.dir.chmod(0o700)
                 made() if made else self.results.write_bytes(OLD)
-                self.assertEqual(self.run_script(cmd=cmd), (0, want_stdout, b""))
-                self.assertTrue(stat.S_ISREG(self.results.lstat().st_mode))
-                self.assert_old_or_new([want])
-                self.assertEqual(victim.read_bytes(), b"someone else's")
-                self.assertFalse(victim.with_suffix(".new").exists())
+                stdout = b"" if cmd == closed else TRANSCRIPT
+                self.assertEqual(self.run_script(cmd=cmd), (code, stdout, err))
+                self.assertEqual(self.state(self.dir, elsewhere),
+                                 {self.results: OLD, kept: OLD, **want})
 
     def test_a_long_report_reaches_the_file_in_one_write(self):
         script = lines("ok", "T" * 3000, "C" * 3000, *["y"] * 54, "ok")
