@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/standard_streams.h"
-#include "platform/system_console_internal.h"
+#include "platform/system_console.h"
 
 namespace pelorin::platform {
 namespace {

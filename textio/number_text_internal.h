@@ -17,7 +17,5 @@ Text format_single_digits(float v);
 void pattern_begin(std::string_view pattern);
 Text pattern_value(float v);
 Text pattern_end();
-// Part of reset_services(): empties the pattern state.
-void reset_pattern_state();
 
 }  // namespace pelorin::textio
