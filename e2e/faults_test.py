@@ -2,12 +2,11 @@
 """Whole-program runs under faults and odd surroundings (Linux).
 
 RESULTS.TXT must always be the old file or a complete new one, with nothing
-left beside it: when the program is ended or stopped by a signal at any
-write of the report, when calls on the file fail (strace injects the
-errors), when two runs share a directory, when a link or a FIFO has the
-name, when a standard stream is closed or non-blocking, when allocations
-fail (a preloaded shim). A run that could not save it says so in one line
-on standard error and ends with exit code 4; any other is silent there.
+left beside it: when the program is ended by a signal at any write of the
+report, when calls on the file fail (strace injects the errors), when two
+runs share a directory, when a link or a FIFO has the name, when a standard
+stream is closed or non-blocking, when allocations fail (a preloaded shim).
+A run that cannot save it says so on standard error and ends with exit 4.
 
 Environment: as scripted_test.py, and PELORIN_ALLOC_SHIM (the shim).
 Run one group with: faults_test.py Stalled
@@ -22,7 +21,6 @@ import resource
 import select
 import shutil
 import signal
-import stat
 import struct
 import subprocess
 import sys
@@ -86,31 +84,20 @@ class Fault(unittest.TestCase):
 
 def held_up_in_the_report():
     """A script whose output passes the limit of what the program holds back
-    (64 KiB) inside the report, while the new file waits beside the old one:
-    the program sends what it holds there, and a stalled reader holds it up."""
-    def report_at(n):
-        out = model(lines("ok", "ILE", "80", *["x"] * n, *["y"] * 54, "ok"), BANK)[0]
-        return out.index(b"\r\nTest Results :"), out.index(b"The more")
-
-    start, end = report_at(0)
-    n = -(-(HELD_LIMIT - end) // (report_at(1)[0] - start))
-    assert report_at(n)[0] < HELD_LIMIT <= report_at(n)[1]
-    return lines("ok", "ILE", "80", *["x"] * n, *["y"] * 54, "ok")
-
-
-def stopped(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        return f.read().rpartition(")")[2].split()[0] == "T"
+    inside the report, while the new file waits beside the old one."""
+    for n in itertools.count():
+        script = lines("ok", "ILE", "80", *["x"] * n, *["y"] * 54, "ok")
+        if model(script, BANK)[0].index(b"The more") >= HELD_LIMIT:
+            return script
 
 
 @unittest.skipUnless(hasattr(fcntl, "F_SETPIPE_SZ"), "needs pipes of a chosen size")
 class Stalled(Fault):
     """Runs stopped in a write: standard output is a pipe of one page that
-    nobody reads. The program holds its output until it waits or ends (or it
-    grows past a limit): given all but its last answer, it stops sending
-    what it holds before it waits for that answer; given every answer, at
-    its end, after the report; given answers enough to pass the limit inside
-    the report, there."""
+    nobody reads. The program holds its output until it waits or ends: given
+    all but its last answer, it stops sending what it holds before it waits
+    for that answer; given every answer, it stops at its end, after the
+    report; given answers that pass the limit of what it holds, inside it."""
 
     LAST = b"y\nok\n"
 
@@ -130,9 +117,6 @@ class Stalled(Fault):
         return p, r_out, w_in
 
     def test_ended_or_stopped_while_stalled_before_in_and_after_the_report(self):
-        """An ending signal leaves the old file or the new one, and nothing
-        beside it; a stop (Ctrl+Z, then fg) and a reader that goes away end
-        nothing: the run finishes as it would have."""
         ending = [signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGQUIT, signal.SIGALRM,
                   signal.SIGUSR1, signal.SIGUSR2, signal.SIGXCPU]
         stages = [("before", SCRIPT[:-len(self.LAST)], self.LAST, OLD),
@@ -142,30 +126,31 @@ class Stalled(Fault):
             with self.subTest(report=stage, signal=sig.name):
                 self.results.write_bytes(OLD)
                 p, r_out, w_in = self.start_stalled(answers)
-                if sig in ending:
+                files = sorted(os.listdir(self.dir))
+                if sig == signal.SIGPIPE:
+                    os.close(r_out)  # the reader goes away
+                else:
                     p.send_signal(sig)
-                    self.assertEqual((p.wait(timeout=TIMEOUT), p.stderr.read()), (-sig, b""))
+                if sig == signal.SIGTSTP:
+                    deadline = time.monotonic() + TIMEOUT
+                    while Path("/proc/%d/stat" % p.pid).read_text().split(") ")[-1][0] != "T":
+                        self.assertLess(time.monotonic(), deadline, "it never stopped")
+                        time.sleep(0.001)
+                    self.assertEqual(sorted(os.listdir(self.dir)), files, "a stop keeps them")
+                    p.send_signal(signal.SIGCONT)
+                if sig in ending:
                     # What went out is the transcript's start, in order.
-                    self.assertEqual(os.read(r_out, PAGE + 1), model(answers, BANK)[0][:PAGE])
+                    self.assertEqual((p.wait(timeout=TIMEOUT), os.read(r_out, PAGE + 1)),
+                                     (-sig, model(answers, BANK)[0][:PAGE]))
                     os.close(r_out)
                 else:
-                    if sig == signal.SIGTSTP:
-                        files = sorted(os.listdir(self.dir))
-                        p.send_signal(sig)
-                        deadline = time.monotonic() + TIMEOUT
-                        while not stopped(p.pid):
-                            self.assertLess(time.monotonic(), deadline, "it never stopped")
-                            time.sleep(0.001)
-                        self.assertEqual(sorted(os.listdir(self.dir)), files, "a stop keeps them")
-                        p.send_signal(signal.SIGCONT)
-                    else:
-                        os.close(r_out)  # the reader goes away
                     os.write(w_in, rest)
-                    if sig == signal.SIGTSTP:  # what went out is the transcript, in order
+                    if sig == signal.SIGTSTP:  # and, once read, the rest of it
                         with os.fdopen(r_out, "rb") as pipe:
                             self.assertEqual(pipe.read(), model(answers + rest, BANK)[0])
-                    self.assertEqual((p.wait(timeout=TIMEOUT), p.stderr.read()), (0, b""))
+                    self.assertEqual(p.wait(timeout=TIMEOUT), 0)
                     want = NEW
+                self.assertEqual(p.stderr.read(), b"")
                 p.stderr.close()
                 os.close(w_in)
                 self.assert_old_or_new([want])
@@ -206,14 +191,7 @@ class Surroundings(Fault):
         log.unlink()
         return numbers
 
-    def state(self, *folders):
-        """What the folders hold: a regular file's bytes, else what it is."""
-        return {p: p.read_bytes() if p.is_file() and not p.is_symlink() else
-                "link" if p.is_symlink() else "other" for d in folders for p in d.iterdir()}
-
     def test_the_file_is_old_or_complete_whatever_surrounds_the_run(self):
-        """Saved (exit 0, nothing on standard error), or left as it was and
-        said so in one line (exit 4)."""
         numbers = self.file_calls(SCRIPT)
         elsewhere = self.dir.parent / (self.dir.name + ".elsewhere")  # a collection folder
         elsewhere.mkdir()
@@ -224,38 +202,28 @@ class Surroundings(Fault):
             return ["strace", "-qq", "-o", os.devnull, "-e", "trace=" + call, "-e",
                     "inject=%s:error=%s:when=%s" % (call, error, when or numbers[call][0])]
 
-        def planted():  # by another user, in a sticky folder everyone may write
-            if os.geteuid() != 0:
-                self.skipTest("needs root to plant a link of another user's")
-            self.dir.chmod(0o1777)
-            self.results.symlink_to(kept)
-            os.lchown(self.results, 65534, 65534)
-
-        def told(reason):
-            return b"pelorin: the results were not saved to RESULTS.TXT: %s\n" % reason
+        planted = lambda: (self.dir.chmod(0o1777), self.results.symlink_to(kept),  # noqa: E731
+                           os.lchown(self.results, 65534, 65534))  # another user's, sticky folder
         closed = ["sh", "-c", '"$0" >&- 2>&-']
-        for what, made, cmd, code, err, want in [
+        saved = {self.results: NEW}
+        for what, made, cmd, reason, want in [
                 ("own link", lambda: self.results.symlink_to(os.path.relpath(kept, self.dir)),
-                 [], 0, b"", {self.results: "link", kept: NEW}),
-                ("own dangling link", lambda: self.results.symlink_to(new), [], 0, b"",
+                 [], b"", {self.results: "link", kept: NEW}),
+                ("own dangling link", lambda: self.results.symlink_to(new), [], b"",
                  {self.results: "link", new: NEW}),
-                ("planted link", planted, [], 0, b"", {self.results: NEW}),
-                ("FIFO", lambda: os.mkfifo(self.results), [], 0, b"", {self.results: NEW}),
-                ("closed stdout", None, closed, 0, b"", {self.results: NEW}),
-                ("no new file in the folder", None, failing("openat", "EACCES"), 0, b"",
-                 {self.results: NEW}),
-                ("read-only file system", None, failing("openat", "EROFS"), 4,
-                 told(b"Read-only file system"), {}),
+                *[("planted link", planted, [], b"", saved)] * (os.geteuid() == 0),
+                ("FIFO", lambda: os.mkfifo(self.results), [], b"", saved),
+                ("closed stdout", None, closed, b"", saved),
+                ("no new file in the folder", None, failing("openat", "EACCES"), b"", saved),
+                ("file size limit", None, ["sh", "-c", 'ulimit -f 0; exec "$0"'],
+                 b"File too large", {}),
+                ("folder fsync EIO", None, failing("fsync", "EIO", numbers["fsync"][0] + 1),
+                 b"Input/output error", saved),
                 ("every temporary name taken", None,
-                 failing("openat", "EEXIST", "%d+" % numbers["openat"][0]), 4,
-                 told(b"File exists"), {}),
-                ("file size limit", None, ["sh", "-c", 'ulimit -f 0; exec "$0"'], 4,
-                 told(b"File too large"), {}),
-                ("folder fsync EIO", None,
-                 failing("fsync", "EIO", numbers["fsync"][0] + 1), 4,
-                 told(b"Input/output error"), {self.results: NEW}),
-                *[(call + " " + error, None, failing(call, error), 4, told(reason), {})
+                 failing("openat", "EEXIST", "%d+" % numbers["openat"][0]), b"File exists", {}),
+                *[(call + " " + error, None, failing(call, error), reason, {})
                   for call, error, reason in [
+                      ("openat", "EROFS", b"Read-only file system"),
                       ("write", "ENOSPC", b"No space left on device"),
                       ("write", "EIO", b"Input/output error"),
                       ("fsync", "EIO", b"Input/output error"),
@@ -268,9 +236,13 @@ class Surroundings(Fault):
                 kept.write_bytes(OLD)
                 self.dir.chmod(0o700)
                 made() if made else self.results.write_bytes(OLD)
-                stdout = b"" if cmd == closed else TRANSCRIPT
-                self.assertEqual(self.run_script(cmd=cmd), (code, stdout, err))
-                self.assertEqual(self.state(self.dir, elsewhere),
+                told = b"pelorin: the results were not saved to RESULTS.TXT: %s\n" % reason
+                self.assertEqual(self.run_script(cmd=cmd), (4, TRANSCRIPT, told) if reason else
+                                 (0, b"" if cmd == closed else TRANSCRIPT, b""))
+                # Each regular file's bytes, or what else is there.
+                self.assertEqual({p: p.read_bytes() if p.is_file() and not p.is_symlink() else
+                                  "link" if p.is_symlink() else "other"
+                                  for d in (self.dir, elsewhere) for p in d.iterdir()},
                                  {self.results: OLD, kept: OLD, **want})
 
     def test_a_long_report_reaches_the_file_in_one_write(self):

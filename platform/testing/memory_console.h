@@ -114,9 +114,7 @@ class MemoryConsole final : public ConsoleApi {
     void sleep(std::uint32_t ms) override;
     bool buffer_is_window() const override { return buffer_is_window_; }
     bool shows_standard_error() override { return standard_error_shown_; }
-    void write_error_line(std::string_view line) override {
-        error_output_.append(line).push_back('\n');
-    }
+    void write_error_line(std::string_view line) override { error_output_.append(line) += '\n'; }
     void flush() override { ++flushes_; }
     int flushes() const { return flushes_; }
 
