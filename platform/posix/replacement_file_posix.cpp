@@ -49,14 +49,9 @@ bool follow(std::string& path) {
         errno = ENAMETOOLONG;
         return false;
     }
-    const std::string_view to(target.data(), static_cast<std::size_t>(length));
-    const std::string folder = folder_of(path);
-    if (to.starts_with('/') || path.find('/') == std::string::npos) {
-        path.assign(to);
-    } else {
-        path = folder + "/";
-        path += to;
-    }
+    const std::string to(target.data(), static_cast<std::size_t>(length));
+    const bool beside = !to.starts_with('/') && path.find('/') != std::string::npos;
+    path = beside ? folder_of(path) + "/" + to : to;
     return true;
 }
 
