@@ -239,7 +239,6 @@ class Surroundings(Fault):
                 told = b"pelorin: the results were not saved to RESULTS.TXT: %s\n" % reason
                 self.assertEqual(self.run_script(cmd=cmd), (4, TRANSCRIPT, told) if reason else
                                  (0, b"" if cmd == closed else TRANSCRIPT, b""))
-                # Each regular file's bytes, or what else is there.
                 self.assertEqual({p: p.read_bytes() if p.is_file() and not p.is_symlink() else
                                   "link" if p.is_symlink() else "other"
                                   for d in (self.dir, elsewhere) for p in d.iterdir()},
