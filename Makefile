@@ -1,27 +1,27 @@
 # Thin wrappers over the CMake presets. `make run` builds and starts the
-# questionnaire with CMake and a C++ compiler alone, installing nothing;
-# `make test` installs what the tests need (Debian) and runs every test.
+# questionnaire with CMake and a C++ compiler alone, installing nothing
+# (tools/build-and-run.sh); `make test` installs what the tests need
+# (Debian) and runs every test.
 JOBS ?= 2
 FUZZ_SECONDS ?= 20
+# WERROR=ON makes every compiler warning an error, as CI builds.
+WERROR ?= OFF
 
-.PHONY: run test test-asan test-libcxx fuzz bench windows deps clean
+.PHONY: run test test-asan test-libcxx fuzz bench windows tidy deps clean
 
 deps:
 	@sh tools/ensure-deps.sh base
 
 run:
-	@sh tools/ensure-deps.sh run
-	@cmake --preset release >/dev/null
-	@cmake --build --preset release -j$(JOBS) --target pelorin >/dev/null
-	@./build/release/pelorin
+	@JOBS=$(JOBS) sh tools/build-and-run.sh
 
 test: deps
-	cmake --preset release
+	cmake --preset release -DPELORIN_WERROR=$(WERROR)
 	cmake --build --preset release -j$(JOBS)
 	ctest --preset release
 
 test-asan: deps
-	cmake --preset asan
+	cmake --preset asan -DPELORIN_WERROR=$(WERROR)
 	cmake --build --preset asan -j$(JOBS)
 	ctest --preset asan
 
@@ -49,6 +49,13 @@ bench:
 	python3 bench/scripted_run.py --program build/bench/pelorin
 	python3 bench/terminal_bytes.py --program build/bench/pelorin
 	python3 bench/results_group.py --program build/bench/pelorin-results
+
+# The house rules of .clang-tidy over every source file of the programs and
+# their tests (the release configuration's), findings as errors.
+tidy:
+	@sh tools/ensure-deps.sh base tidy
+	cmake --preset release >/dev/null
+	sh tools/tidy.sh build/release $(JOBS)
 
 clean:
 	rm -rf build

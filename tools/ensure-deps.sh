@@ -1,8 +1,8 @@
 #!/bin/sh
 # Makes sure what a build needs is there. Profiles: run (CMake 3.22 or newer
 # and a C++20 compiler, all that `make run` needs), base (build and every
-# test), libcxx, fuzz, windows, bench, browser (the page test's Chromium,
-# which make test skips without it).
+# test), libcxx, fuzz, windows, bench, tidy, browser (the page test's
+# Chromium, which make test skips without it).
 # On Debian and Ubuntu the missing packages of the other profiles are
 # installed with apt-get as root (or through sudo). The run profile, and
 # every profile on a system without dpkg and apt, installs nothing: what is
@@ -36,6 +36,7 @@ bench   libreadline-dev                readline-devel                     readli
 bench   libedit-dev                    libedit-devel                      libedit            include:histedit.h
 bench   strace                         strace                             -                  command:strace
 bench   time                           time                               -                  command:/usr/bin/time
+tidy    clang-tidy                     clang-tools-extra                  llvm               command:clang-tidy
 browser chromium                       chromium                           -                  command:chromium
 EOF
 }
@@ -122,7 +123,7 @@ install_command() {
 profiles=${*:-base}
 for profile in $profiles; do
     case "$profile" in
-        run | base | libcxx | fuzz | windows | bench | browser) ;;
+        run | base | libcxx | fuzz | windows | bench | tidy | browser) ;;
         *) echo "ensure-deps: unknown profile $profile" >&2; exit 2 ;;
     esac
 done

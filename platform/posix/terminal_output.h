@@ -21,7 +21,7 @@ namespace pelorin::platform {
 class TerminalOutput {
   public:
     // Held drawing or bytes beyond this go out at once.
-    static constexpr std::size_t held_output_limit = 64 * 1024;
+    static constexpr std::size_t held_output_limit = std::size_t{64} * 1024;
 
     TerminalOutput(const TerminalSys& sys, const TerminalOptions& options, TerminalWindow& window);
     ~TerminalOutput();
@@ -72,7 +72,8 @@ class TerminalOutput {
     std::string held_bytes_;
     // How many bytes one write carries at most, once known (see WriteWaits).
     std::optional<std::size_t> write_step_;
-    // A write failed with EIO: the terminal is gone and is written no more.
+    // A write failed with EIO or EPIPE: the terminal or the reader is gone,
+    // and standard output is written no more.
     bool gone_ = false;
     // The ending signals are blocked while output is held.
     bool signals_held_ = false;
