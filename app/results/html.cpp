@@ -114,12 +114,13 @@ std::string svg_chart(std::string_view label, const std::vector<Bar>& bars, doub
         const Bar& bar = bars[i];
         const std::string y = std::to_string(static_cast<int>(i) * ROW + 16);
         const double length = largest > 0 && bar.size > 0 ? bar.size / largest * LONGEST_BAR : 0;
-        out += std::string("<g") + (bar.top ? " class=\"top\"" : "") + "><text x=\"0\" y=\"" + y +
-               "\">" + escaped(bar.label) + "</text><text x=\"" + std::to_string(VALUE_END) +
-               "\" y=\"" + y + "\" text-anchor=\"end\">" + escaped(bar.value) +
-               "</text><rect class=\"bar\" x=\"" + std::to_string(BAR_START) + "\" y=\"" +
-               std::to_string(static_cast<int>(i) * ROW + 4) + "\" width=\"" + number(length) +
-               "\" height=\"14\"/></g>\n";
+        out += bar.top ? "<g class=\"top\">" : "<g>";
+        out += "<text x=\"0\" y=\"" + y + "\">" + escaped(bar.label) + "</text>";
+        out += "<text x=\"" + std::to_string(VALUE_END) + "\" y=\"" + y + "\" text-anchor=\"end\">";
+        out += escaped(bar.value) + "</text>";
+        out += "<rect class=\"bar\" x=\"" + std::to_string(BAR_START) + "\" y=\"";
+        out += std::to_string(static_cast<int>(i) * ROW + 4) + "\" width=\"" + number(length);
+        out += "\" height=\"14\"/></g>\n";
     }
     return out + "</svg>\n";
 }

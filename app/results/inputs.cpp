@@ -79,7 +79,7 @@ std::string person_name(std::string_view path) {
     const std::size_t cut = path.find_last_of(platform::FOLDER_SEPARATORS);
     const std::string_view file = cut == std::string_view::npos ? path : path.substr(cut + 1);
     const std::size_t dot = file.rfind('.');
-    const std::string stem(dot == std::string_view::npos || dot == 0 ? file : file.substr(0, dot));
+    std::string stem(dot == std::string_view::npos || dot == 0 ? file : file.substr(0, dot));
     if (!is_results_file_name(file)) return stem;
     const std::string_view folder = cut == std::string_view::npos
                                         ? std::string_view{}
