@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "textio/number_text.h"
 
 namespace pelorin::typetest {
 namespace {
@@ -100,13 +105,42 @@ TEST_F(ShippedBank, StatementsWhoseNoChangesNothing) {
     }
 }
 
+TEST_F(ShippedBank, EachWeightIsBitForBitTheSingleOfItsText) {
+    const auto source = bank_source();
+    std::size_t item = 0;
+    for (std::size_t i = 1; !bank().is_end(static_cast<int>(i)); ++i) {
+        ASSERT_EQ(source[item++], bank().statements[i]);
+        for (const WeightRow* row : {&yes(static_cast<int>(i)), &no(static_cast<int>(i))})
+            for (std::size_t t = 1; t <= TYPE_COUNT; ++t) {
+                const std::string_view text = source[item++];
+                EXPECT_EQ(std::bit_cast<std::uint32_t>((*row)[t]),
+                          std::bit_cast<std::uint32_t>(textio::text_to_single(text)))
+                    << "statement " << i << ", type " << t << ": " << text;
+            }
+    }
+    EXPECT_EQ(source[item], "END");
+    EXPECT_EQ(item + 1, source.size());
+}
+
+// A source of `statements` statements, each weight "0.1", then `last`.
+std::vector<std::string_view> plain_source(int statements, std::string_view last) {
+    std::vector<std::string_view> source;
+    for (int i = 0; i < statements; ++i) {
+        source.push_back("statement");
+        for (int k = 0; k < 32; ++k)
+            source.push_back("0.1");
+    }
+    source.push_back(last);
+    return source;
+}
+
 TEST(LoadQuestionBank, EndIsTheWholeTextInItsCase) {
     std::vector<std::string_view> source = {"ENDING"};
     for (int k = 0; k < 32; ++k)
         source.push_back("0.5");
     source.push_back("end");
     for (int k = 0; k < 32; ++k)
-        source.push_back(k < 16 ? "1" : "&H2");
+        source.push_back(k < 16 ? "1" : "2.");
     source.push_back("END");
     QuestionBank bank;
     load_question_bank(bank, source);
@@ -117,23 +151,19 @@ TEST(LoadQuestionBank, EndIsTheWholeTextInItsCase) {
     EXPECT_EQ(bank.no[2][1], 2.0f);
 }
 
-TEST(LoadQuestionBank, StopsAfter255StatementsWithoutATerminator) {
-    std::vector<std::string_view> source;
-    for (int i = 0; i < 300; ++i) {
-        source.push_back("statement");
-        for (int k = 0; k < 32; ++k)
-            source.push_back("0.1");
-    }
+TEST(LoadQuestionBank, RefusesWhatTheDialogueCouldWalkPastOrMisread) {
     QuestionBank bank;
-    load_question_bank(bank, source);
-    EXPECT_EQ(bank.statements[255], "statement");
-    EXPECT_FALSE(bank.is_end(255));
-    // A source cut short reads as empty items, not past its end.
-    QuestionBank short_bank;
-    const std::string_view cut[] = {"only a text", "0.5"};
-    load_question_bank(short_bank, cut);
-    EXPECT_EQ(short_bank.yes[1][1], 0.5f);
-    EXPECT_EQ(short_bank.yes[1][2], 0.0f);
+    load_question_bank(bank, plain_source(254, "END"));
+    EXPECT_TRUE(bank.is_end(255)) << "the last slot";
+    std::vector<std::vector<std::string_view>> refused = {
+        plain_source(255, "END"), plain_source(300, "statement"), {"only a text", "0.5"}};
+    for (const char* weight :
+         {"", ".", "0.1.2", " 0.5", "-0.5", "1e2", "&H2", "1234567890123456"}) {
+        refused.push_back(plain_source(1, "END"));
+        refused.back()[1] = weight;
+    }
+    for (const auto& source : refused)
+        EXPECT_THROW(load_question_bank(bank, source), std::invalid_argument) << source.size();
 }
 
 }  // namespace
