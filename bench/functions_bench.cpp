@@ -6,11 +6,11 @@
 #include <cstring>
 #include <string>
 
-#include "platform/memory_console.h"
-#include "textio/answer_input_internal.h"
+#include "platform/testing/memory_console.h"
+#include "textio/answer_input.h"
 #include "textio/console_output.h"
 #include "textio/number_text.h"
-#include "textio/services_for_tests.h"
+#include "textio/testing/start_afresh.h"
 
 namespace {
 

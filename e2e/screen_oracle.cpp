@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/memory_console.h"
 #include "platform/posix/terminal_vt.h"
-#include "textio/answer_input_internal.h"
+#include "platform/testing/memory_console.h"
+#include "textio/answer_input.h"
 #include "textio/channels.h"
-#include "textio/services_for_tests.h"
+#include "textio/testing/start_afresh.h"
 #include "typetest/dialogue.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/memory_console.h"
-#include "textio/answer_input_internal.h"
-#include "textio/services_for_tests.h"
+#include "platform/testing/memory_console.h"
+#include "textio/answer_input.h"
+#include "textio/testing/start_afresh.h"
 
 namespace pelorin::fuzz {
 

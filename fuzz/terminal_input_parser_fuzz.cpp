@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/memory_console.h"
 #include "platform/posix/terminal_input_parser.h"
+#include "platform/testing/memory_console.h"
 #include "platform/us_keyboard.h"
-#include "textio/key_reader_internal.h"
+#include "textio/key_reader.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "platform/console_api.h"
 
 #include "platform/standard_streams.h"
-#include "platform/system_console_internal.h"
+#include "platform/system_console.h"
 
 namespace pelorin::platform {
 namespace {

@@ -1,17 +1,17 @@
 // platform/: the bottom layer, the console as the text services see it.
 // console_api (this header) is its front door: the console functions, the
-// process's console and the platform's one reset. memory_console is the
-// in-memory console every engine, key-reader and editor test runs on;
-// code_page and us_keyboard are the code pages and the keyboard layout the
-// consoles share, scroll_cells the rectangle scroll of those that keep their
-// cells themselves. The real console of the system is chosen by CMake: posix/ (a
+// process's console and the platform's one reset. code_page and us_keyboard
+// are the code pages and the keyboard layout the consoles share,
+// scroll_cells the rectangle scroll of those that keep their cells
+// themselves. The real console of the system is chosen by CMake: posix/ (a
 // POSIX terminal) or windows/ (the Windows console); each also defines
-// system_console_internal.h's reset. Beside the console: replacement_file
-// (a file that replaces another only once complete: RESULTS.TXT),
-// standard_streams (the standard streams at start, standard input's bytes)
-// and output_terminal (what standard output is, for pelorin-results'
+// system_console.h's reset. Beside the console: replacement_file (a file
+// that replaces another only once complete: RESULTS.TXT), standard_streams
+// (the standard streams at start, standard input's bytes) and
+// standard_output_kind (what standard output is, for pelorin-results'
 // charts), whose system calls are in posix/ and windows/ too; and utf8, the
-// rules of UTF-8 bytes for the readers of typed and stored text.
+// one UTF-8 codec of the program. testing/ holds the in-memory console every
+// engine, key-reader and editor test runs on, and the other test support.
 //
 // The small set of console functions the text services call.
 //

@@ -1,6 +1,6 @@
 #include "platform/replacement_file.h"
 
-#include "platform/replacement_file_fixture_for_tests.h"
+#include "platform/testing/replacement_file_fixture.h"
 
 namespace pelorin::platform {
 namespace {

@@ -20,6 +20,10 @@ void open_missing_standard_streams();
 // non-blocking mode is waited on: it has ended only when it says so.
 int read_standard_input_byte();
 
+// Standard input and output carry every byte as it is: no line-end
+// translation, and a Ctrl+Z byte is no end of the input.
+void set_standard_streams_binary();
+
 // Forgets what was read ahead; part of reset_platform().
 void reset_standard_input();
 

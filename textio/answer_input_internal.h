@@ -1,5 +1,5 @@
-// Answer input's reading state, its two steps and the byte source of
-// redirected input, shared with tests; callers use answer_input.h.
+// Answer input's reading state and its two steps, shared with its tests;
+// callers use answer_input.h.
 #pragma once
 
 #include <cstddef>
@@ -8,18 +8,6 @@
 #include "textio/text_ops.h"
 
 namespace pelorin::textio {
-
-// Where the bytes of standard input come from in stream mode. The default
-// takes them from the platform (platform/standard_streams.h), which reads
-// ahead in blocks; tests put a string in its place. read returns 0..255, or
-// -1 at end of input.
-struct StdinSource {
-    int (*read)(void* context) = nullptr;
-    void* context = nullptr;
-};
-
-// Replaces the stream-mode byte source (nullptr read: back to stdin).
-void set_stdin_source(StdinSource source);
 
 // The one reading state of the program, started afresh by reset_services().
 struct InputContext {
@@ -34,8 +22,6 @@ struct InputContext {
 };
 
 extern InputContext input_context;
-// Part of reset_services(); the byte source goes back to stdin too.
-void reset_input_context();
 
 // Chooses the source of the next field: on a console, a line edited on it
 // (with its line end echoed); redirected, the byte stream. Prints no prompt:

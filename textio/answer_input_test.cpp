@@ -5,13 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/memory_console.h"
+#include "platform/testing/memory_console.h"
 #include "textio/answer_input_internal.h"
 #include "textio/channels.h"
-#include "textio/console_output_internal.h"
-#include "textio/console_test_support.h"
 #include "textio/print.h"
-#include "textio/services_for_tests.h"
+#include "textio/testing/console_fixture.h"
+#include "textio/testing/start_afresh.h"
 
 namespace pelorin::textio {
 namespace {
@@ -191,7 +190,7 @@ TEST_F(ConsoleInput, AdjustWriteCarriesOutAPendingScrollBeforeTheEcho) {
     install(10, 3);
     con().set_cursor(at(0, 2));
     write("0123456789");  // ends in the last cell: the scroll waits
-    ASSERT_TRUE(console_state.scroll_pending);
+    ASSERT_EQ(row(3), "0123456789") << "nothing has scrolled yet";
     type("ab\r");
     EXPECT_EQ(read_input_field(), "ab");
     EXPECT_EQ(row(1), "0123456789");

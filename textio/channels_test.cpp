@@ -7,10 +7,10 @@
 #include <iterator>
 #include <string>
 
-#include "platform/memory_console.h"
+#include "platform/testing/memory_console.h"
 #include "textio/console_output.h"
 #include "textio/print.h"
-#include "textio/services_for_tests.h"
+#include "textio/testing/start_afresh.h"
 
 namespace pelorin::textio {
 namespace {

@@ -63,4 +63,7 @@ Status console_locate(int row, int column, CursorVisibility visibility, LocateRe
 // The standard input or output handle, fetched once.
 platform::Handle console_handles(platform::StdHandle which);
 
+// Part of reset_services(): the console state as at start.
+void reset_console_state();
+
 }  // namespace pelorin::textio

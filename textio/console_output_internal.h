@@ -39,8 +39,6 @@ struct ConsoleState {
 };
 
 extern ConsoleState console_state;
-// Part of reset_services().
-void reset_console_state();
 
 // Absolute placement; a negative coordinate keeps the current one.
 void console_set_cursor(int row, int column, CursorVisibility visibility);

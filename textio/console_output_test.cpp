@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "textio/console_output_internal.h"
-#include "textio/console_test_support.h"
 #include "textio/print.h"
+#include "textio/testing/console_fixture.h"
 
 namespace pelorin::textio {
 namespace {

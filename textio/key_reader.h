@@ -5,6 +5,7 @@
 // b * 256 + 255 (Left is 0x4BFF).
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 namespace pelorin::textio {
@@ -22,5 +23,14 @@ inline constexpr int KEY_CLOSE = 0x6BFF;  // Alt+F4: the console is being closed
 bool key_available();
 // Polls and takes the next key code, or nothing when the queue is empty.
 std::optional<int> key_read();
+
+// Part of reset_services(): empty queue, no Alt number, handler not yet
+// installed.
+void reset_key_reader();
+
+// The key code of one key event (a key press with its character, scan
+// code, virtual key and modifier flags), or nothing.
+std::optional<int> translate_key(std::uint8_t ch, std::uint16_t scan_code,
+                                 std::uint16_t virtual_key, std::uint32_t control_state);
 
 }  // namespace pelorin::textio

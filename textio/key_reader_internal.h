@@ -47,12 +47,5 @@ extern KeyReaderState key_reader_state;
 // Drains the pending console input events into the queue while it has room;
 // the first call also installs the console control handler.
 void key_poll_events();
-// Key code for one key event, or nothing.
-std::optional<int> translate_key(std::uint8_t ch, std::uint16_t scan_code,
-                                 std::uint16_t virtual_key, std::uint32_t control_state);
-
-// Part of reset_services(): empty queue, no Alt number, handler not yet
-// installed.
-void reset_key_reader();
 
 }  // namespace pelorin::textio

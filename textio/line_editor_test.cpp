@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "platform/memory_console.h"
+#include "platform/testing/memory_console.h"
 #include "textio/answer_input.h"
-#include "textio/console_test_support.h"
 #include "textio/key_reader.h"
 #include "textio/line_editor_internal.h"
+#include "textio/testing/console_fixture.h"
 
 namespace pelorin::textio {
 namespace {

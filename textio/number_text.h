@@ -25,4 +25,7 @@ Text format_print_single(float v);
 // v as a whole number right-aligned in three positions, colon and blank.
 Text format_using(std::string_view pattern, float v);
 
+// Part of reset_services(): empties the pattern state.
+void reset_pattern_state();
+
 }  // namespace pelorin::textio

@@ -21,7 +21,5 @@ Text pattern_end();
 // whole number through doubles, cut and marked when it does not fit.
 // format_using writes a whole number from 0 that fits without it.
 Text rounded_number_field(float v, int width);
-// Part of reset_services(): empties the pattern state.
-void reset_pattern_state();
 
 }  // namespace pelorin::textio

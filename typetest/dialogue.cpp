@@ -28,10 +28,6 @@ void record_answer(TestState& state, bool yes) {
 
 }  // namespace
 
-bool answer_is(const textio::Text& answer, std::string_view word) {
-    return textio::text_compare(textio::text_upper(answer), word) == 0;
-}
-
 void add_weights(TypeScores& scores, const QuestionBank& bank, int q, bool yes) {
     const WeightRow& w =
         yes ? bank.yes[static_cast<std::size_t>(q)] : bank.no[static_cast<std::size_t>(q)];

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "typetest/dialogue.h"
+#include "typetest/test_state.h"
 
 namespace pelorin::typetest {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "typetest/dialogue_internal.h"
-#include "typetest/questionnaire_fixture.h"
+#include "typetest/testing/questionnaire_fixture.h"
 
 namespace pelorin::typetest {
 namespace {

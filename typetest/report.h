@@ -3,7 +3,9 @@
 // remarks and the final ok.
 #pragma once
 
-#include "typetest/dialogue.h"
+#include <string_view>
+
+#include "typetest/test_state.h"
 
 namespace pelorin::typetest {
 

@@ -4,7 +4,8 @@
 
 #include <cmath>
 
-#include "typetest/questionnaire_fixture.h"
+#include "typetest/dialogue.h"
+#include "typetest/testing/questionnaire_fixture.h"
 
 namespace pelorin::typetest {
 namespace {

@@ -18,21 +18,11 @@ constexpr std::string_view PARTIAL_BLOCKS[8] = {"",       "\u258f", "\u258e", "\
 // Names are shown when they leave a bar at least this long.
 constexpr int BAR_WITH_NAMES = 16;
 
-// Length of the UTF-8 character at the start of `s`, 0 when the bytes are
-// not one (or encode a C1 control, U+0080 to U+009F).
+// Length of the UTF-8 character beyond ASCII at the start of `s`, 0 when
+// the bytes are not one (or encode a C1 control, U+0080 to U+009F).
 std::size_t utf8_character(std::string_view s) {
-    const auto byte = [&](std::size_t i) -> unsigned {
-        return i < s.size() ? static_cast<unsigned char>(s[i]) : 0U;
-    };
-    const std::optional<platform::Utf8Lead> lead =
-        platform::utf8_lead(static_cast<std::uint8_t>(byte(0)));
-    if (!lead) return 0;
-    const unsigned low = byte(0) == 0xC2 ? 0xA0 : lead->low;
-    if (byte(1) < low || byte(1) > lead->high) return 0;
-    const auto length = static_cast<std::size_t>(lead->length);
-    for (std::size_t i = 2; i < length; ++i)
-        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-    return length;
+    const std::optional<platform::Utf8Character> c = platform::decode_utf8(s);
+    return c && c->code_point >= 0xA0 ? c->length : 0;
 }
 
 // Length of the character at the start of a displayable text.
@@ -44,10 +34,9 @@ std::size_t character_length(std::string_view shown) {
 // Characters of the East Asian wide and full-width ranges, and emoji, take
 // two columns; block elements and every other character one.
 std::size_t character_width(std::string_view character) {
-    if (character.size() == 1) return 1;
-    char32_t c = static_cast<unsigned char>(character[0]) & (0x7F >> character.size());
-    for (std::size_t i = 1; i < character.size(); ++i)
-        c = (c << 6) | (static_cast<unsigned char>(character[i]) & 0x3F);
+    const std::optional<platform::Utf8Character> decoded = platform::decode_utf8(character);
+    if (!decoded || decoded->length == 1) return 1;
+    const char32_t c = decoded->code_point;
     constexpr std::pair<char32_t, char32_t> wide[] = {
         {0x1100, 0x115F},   {0x2E80, 0x303E},  {0x3041, 0xA4CF}, {0xAC00, 0xD7A3},
         {0xF900, 0xFAFF},   {0xFE30, 0xFE4F},  {0xFF00, 0xFF60}, {0xFFE0, 0xFFE6},

@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "app/results/commands.h"
-#include "platform/output_terminal.h"
+#include "platform/standard_output_kind.h"
+#include "platform/standard_streams.h"
 #include "typetest/report.h"
 
 namespace pelorin::results {
@@ -130,7 +131,7 @@ std::variant<Invocation, int> parse(int argc, char** argv) {
     return invocation;
 }
 
-ChartStyle chart_style(const platform::OutputTerminal& out, int width) {
+ChartStyle chart_style(const platform::StandardOutputKind& out, int width) {
     const char* no_color = std::getenv("NO_COLOR");
     ChartStyle style;
     style.utf8 = out.utf8;

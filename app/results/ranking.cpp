@@ -60,12 +60,9 @@ char latin_letter(char32_t c) {
 // The code point of a two-byte UTF-8 character at the start of `s`, or
 // nothing. The four letters are all two bytes long in UTF-8.
 std::optional<char32_t> two_byte_character(std::string_view s) {
-    if (s.size() < 2) return std::nullopt;
-    const std::optional<platform::Utf8Lead> lead =
-        platform::utf8_lead(static_cast<std::uint8_t>(s[0]));
-    const auto next = static_cast<std::uint8_t>(s[1]);
-    if (!lead || lead->length != 2 || next < lead->low || next > lead->high) return std::nullopt;
-    return (lead->bits << 6) | (next & 0x3Fu);
+    const std::optional<platform::Utf8Character> c = platform::decode_utf8(s);
+    if (!c || c->length != 2) return std::nullopt;
+    return c->code_point;
 }
 
 // A typed type code with its Cyrillic letters made Latin. A UTF-8 terminal

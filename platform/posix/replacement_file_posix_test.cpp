@@ -4,7 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/replacement_file_fixture_for_tests.h"
+#include "platform/testing/replacement_file_fixture.h"
 
 namespace pelorin::platform {
 namespace {

@@ -8,6 +8,9 @@
 
 namespace pelorin::platform {
 
+// POSIX streams never translate line ends.
+void set_standard_streams_binary() {}
+
 void open_missing_standard_streams() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;

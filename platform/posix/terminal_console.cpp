@@ -9,6 +9,7 @@
 #include "platform/posix/terminal_modes.h"
 #include "platform/posix/terminal_signals.h"
 #include "platform/posix/terminal_vt.h"
+#include "platform/system_console.h"
 #include "platform/us_keyboard.h"
 
 namespace pelorin::platform {
@@ -26,8 +27,8 @@ void flush_console_at_exit() {
 TerminalConsole::TerminalConsole(const TerminalSys& sys, TerminalOptions options)
     : sys_(sys),
       options_(std::move(options)),
-      output_(sys_, options_, shared_),
-      input_(sys_, options_, shared_) {}
+      output_(sys_, options_, window_),
+      input_(sys_, options_, window_) {}
 
 TerminalConsole::~TerminalConsole() {
     if (console_at_exit == this) console_at_exit = nullptr;
@@ -61,12 +62,12 @@ void TerminalConsole::learn_geometry(Change change) {
     // What is held was drawn for the terminal as it was; it goes first.
     if (change != Change::first_use) output_.send(true);
     winsize size{};
-    shared_.cols = 80;
-    shared_.rows = 24;  // a VT100's screen, for a terminal that tells no size
+    window_.cols = 80;
+    window_.rows = 24;  // a VT100's screen, for a terminal that tells no size
     if (sys_.get_window_size(options_.output_fd, &size) == 0 && size.ws_col > 0 &&
         size.ws_row > 0) {
-        shared_.cols = std::min<int>(size.ws_col, 0x7FFF);
-        shared_.rows = std::min<int>(size.ws_row, 0x7FFF);
+        window_.cols = std::min<int>(size.ws_col, 0x7FFF);
+        window_.rows = std::min<int>(size.ws_row, 0x7FFF);
     }
     geometry_known_ = true;
     (void)input_.ask_cursor_position();
@@ -305,6 +306,12 @@ std::unique_ptr<ConsoleApi> make_system_console() {
     (void)registered;
     console_at_exit = made.get();
     return made;
+}
+
+// The one record of everything the signal handlers use, the terminal modes
+// to give back included.
+void reset_system_console_state() {
+    reset_terminal_signal_state();
 }
 
 }  // namespace pelorin::platform

@@ -1,11 +1,14 @@
 // platform/posix/: the system console of Linux, macOS and the BSDs, a POSIX
 // terminal. terminal_console (this header) is the ConsoleApi; the other
 // terminal_* modules are its parts: the output half (terminal_output, with
-// the screen model terminal_screen), the input half (terminal_input, with
-// terminal_input_parser, the one parser of everything the terminal sends),
-// what both share (terminal_shared), the modes, the signals and all their
-// state, the escape sequences, the system-call table and the reset of its
-// process-wide records.
+// the screen model terminal_screen and the escape sequences terminal_vt),
+// the input half (terminal_input, with terminal_input_parser, the one parser
+// of everything the terminal sends), the record both halves go by
+// (terminal_window), the set-up read from the environment
+// (terminal_options), the modes, the signals and the one record their
+// handlers use (terminal_signal_record), and the system-call table
+// (terminal_sys). testing/ holds the fakes, the emulator and the fixtures of
+// their tests.
 //
 // The console on a POSIX terminal. The screen buffer is the terminal window:
 // the buffer is as large as the window, so scrolling moves text up inside it.
@@ -33,9 +36,10 @@
 
 #include "platform/console_api.h"
 #include "platform/posix/terminal_input.h"
+#include "platform/posix/terminal_options.h"
 #include "platform/posix/terminal_output.h"
-#include "platform/posix/terminal_shared.h"
 #include "platform/posix/terminal_sys.h"
+#include "platform/posix/terminal_window.h"
 
 namespace pelorin::platform {
 
@@ -89,7 +93,7 @@ class TerminalConsole final : public ConsoleApi {
 
     const TerminalSys& sys_;
     TerminalOptions options_;
-    TerminalShared shared_;
+    TerminalWindow window_;
     TerminalOutput output_;
     TerminalInput input_;
     enum class Kind { unknown, console, stream };

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/posix/terminal_console_fixture_for_tests.h"
 #include "platform/posix/terminal_vt.h"
+#include "platform/posix/testing/terminal_console_fixture.h"
 
 namespace pelorin::platform {
 namespace {

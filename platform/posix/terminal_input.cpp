@@ -27,10 +27,10 @@ std::uint64_t clock_value(std::int64_t now_ms) {
 }  // namespace
 
 TerminalInput::TerminalInput(const TerminalSys& sys, const TerminalOptions& options,
-                             TerminalShared& shared)
+                             TerminalWindow& window)
     : sys_(sys),
       options_(options),
-      shared_(shared),
+      window_(window),
       parser_(options.utf8 ? InputEncoding::utf8 : InputEncoding::latin1, options.code_page),
       tty_parser_(options.utf8 ? InputEncoding::utf8 : InputEncoding::latin1, options.code_page) {}
 
@@ -70,7 +70,7 @@ void TerminalInput::take_keyboard_again() {
 void TerminalInput::take(const ParsedInputs& items, bool keys) {
     for (const ParsedInput& item : items) {
         if (item.kind == ParsedInput::Kind::cursor_report) {
-            shared_.reported_cursor = Coord{item.column - 1, item.row - 1};
+            window_.reported_cursor = Coord{item.column - 1, item.row - 1};
         } else if (item.kind == ParsedInput::Kind::key && keys) {
             keys_.push_back(item.key);
         }
@@ -202,7 +202,7 @@ bool TerminalInput::typed_ahead(int fd) {
 }
 
 bool TerminalInput::ask_cursor_position() {
-    shared_.reported_cursor.reset();
+    window_.reported_cursor.reset();
     if (reply_missed_) return false;
     const int fd = query_fd();
     termios mode{};
@@ -270,7 +270,7 @@ bool TerminalInput::take_reply(std::int64_t deadline, bool keys) {
         if (!failed) parse(parser, buffer, static_cast<std::size_t>(n), keys);
     }
     reply_settled();
-    return !failed && shared_.reported_cursor.has_value();
+    return !failed && window_.reported_cursor.has_value();
 }
 
 void TerminalInput::take_late_reply() {

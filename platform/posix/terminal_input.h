@@ -19,8 +19,9 @@
 
 #include "platform/console_api.h"
 #include "platform/posix/terminal_input_parser.h"
-#include "platform/posix/terminal_shared.h"
+#include "platform/posix/terminal_options.h"
 #include "platform/posix/terminal_sys.h"
+#include "platform/posix/terminal_window.h"
 
 namespace pelorin::platform {
 
@@ -39,7 +40,7 @@ class TerminalInput {
     static constexpr int settle_after_quiet_waits = 40;
     static constexpr int settled_wait_ms = 1000;
 
-    TerminalInput(const TerminalSys& sys, const TerminalOptions& options, TerminalShared& shared);
+    TerminalInput(const TerminalSys& sys, const TerminalOptions& options, TerminalWindow& window);
     ~TerminalInput();
     TerminalInput(const TerminalInput&) = delete;
     TerminalInput& operator=(const TerminalInput&) = delete;
@@ -63,7 +64,7 @@ class TerminalInput {
     // key comes or a lone Esc becomes the Esc key.
     void pause(std::uint32_t ms);
 
-    // Asks the terminal where its cursor is; the answer goes to the shared
+    // Asks the terminal where its cursor is; the answer goes to the window
     // record. False when there is no terminal to ask, the process is in its
     // background, or it did not answer in time; a terminal that once let
     // the question go unanswered is not asked again. A terminal that is not the keyboard is not
@@ -94,7 +95,7 @@ class TerminalInput {
 
     const TerminalSys& sys_;
     const TerminalOptions& options_;
-    TerminalShared& shared_;
+    TerminalWindow& window_;
     enum class Kind { unknown, keyboard, stream };
     Kind kind_ = Kind::unknown;
     bool keyboard_started_ = false;

@@ -511,26 +511,20 @@ bool TerminalInputParser::take_report(std::string_view seq, bool after_escape, P
 }
 
 void TerminalInputParser::start_utf8(std::uint8_t byte, bool alt) {
-    const std::optional<Utf8Lead> lead = utf8_lead(byte);
-    if (!lead) return;  // a continuation byte or a byte UTF-8 never uses: dropped
-    utf8_left_ = static_cast<std::uint8_t>(lead->length - 1);
-    utf8_low_ = lead->low;
-    utf8_high_ = lead->high;
-    code_point_ = lead->bits;
+    // A continuation byte or a byte UTF-8 never uses: dropped.
+    if (!utf8_.start(byte)) return;
     to_ground();
     mode_ = Mode::utf8;
     alt_ = alt;
 }
 
 void TerminalInputParser::in_utf8(std::uint8_t byte, ParsedInputs& out) {
-    if (byte < utf8_low_ || byte > utf8_high_) return restart(byte, out);
-    code_point_ = (code_point_ << 6) | (byte & 0x3Fu);
-    utf8_low_ = 0x80;
-    utf8_high_ = 0xBF;
-    if (--utf8_left_ != 0) return;
+    const Utf8Decoder::Step step = utf8_.next(byte);
+    if (step == Utf8Decoder::Step::invalid) return restart(byte, out);
+    if (step == Utf8Decoder::Step::more) return;
     const bool alt = alt_;
     to_ground();
-    push_code_point(out, code_point_, alt);
+    push_code_point(out, utf8_.code_point(), alt);
 }
 
 }  // namespace pelorin::platform

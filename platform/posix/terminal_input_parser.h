@@ -26,6 +26,7 @@
 #include "platform/code_page.h"
 #include "platform/console_api.h"
 #include "platform/us_keyboard.h"
+#include "platform/utf8.h"
 
 namespace pelorin::platform {
 
@@ -138,10 +139,7 @@ class TerminalInputParser {
     std::array<char, 16> seq_{};
     std::uint8_t seq_len_ = 0;
     std::uint8_t skip_ = 0;
-    char32_t code_point_ = 0;
-    std::uint8_t utf8_left_ = 0;
-    std::uint8_t utf8_low_ = 0x80;
-    std::uint8_t utf8_high_ = 0xBF;
+    Utf8Decoder utf8_;
     std::uint64_t last_ms_ = 0;
     bool report_expected_ = false;
 };

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/terminal_console_fixture_for_tests.h"
 #include "platform/posix/terminal_input_parser.h"
 #include "platform/posix/terminal_modes.h"
+#include "platform/posix/testing/terminal_console_fixture.h"
 #include "platform/us_keyboard.h"
 
 namespace pelorin::platform {

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cerrno>
 
-#include "platform/posix/terminal_signals.h"
+#include "platform/posix/terminal_signal_record.h"
 
 namespace pelorin::platform {
 

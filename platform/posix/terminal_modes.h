@@ -1,9 +1,9 @@
 // The modes this program puts terminals in, and the modes they had before.
 //
 // What a terminal had is remembered before the program first changes it, in
-// the signal record (terminal_signals.h) that signal handlers read, so the terminal can
-// be given back exactly as it was at every end: a normal exit, a fatal
-// signal, a stop (Ctrl+Z). Modes always change with TCSANOW: keys typed
+// the signal record (terminal_signal_record.h) that signal handlers read, so
+// the terminal can be given back exactly as it was at every end: a normal
+// exit, a fatal signal, a stop (Ctrl+Z). Modes always change with TCSANOW: keys typed
 // ahead or pasted are never thrown away.
 #pragma once
 

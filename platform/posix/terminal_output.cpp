@@ -11,8 +11,8 @@
 namespace pelorin::platform {
 
 TerminalOutput::TerminalOutput(const TerminalSys& sys, const TerminalOptions& options,
-                               TerminalShared& shared)
-    : sys_(sys), options_(options), shared_(shared) {}
+                               TerminalWindow& window)
+    : sys_(sys), options_(options), window_(window) {}
 
 TerminalOutput::~TerminalOutput() {
     release();
@@ -25,27 +25,27 @@ void TerminalOutput::become_console() {
 
 // The reported cursor, inside the window.
 std::optional<Coord> TerminalOutput::reported_cursor() const {
-    if (!shared_.reported_cursor) return std::nullopt;
-    return Coord{std::clamp<int>(shared_.reported_cursor->x, 0, shared_.cols - 1),
-                 std::clamp<int>(shared_.reported_cursor->y, 0, shared_.rows - 1)};
+    if (!window_.reported_cursor) return std::nullopt;
+    return Coord{std::clamp<int>(window_.reported_cursor->x, 0, window_.cols - 1),
+                 std::clamp<int>(window_.reported_cursor->y, 0, window_.rows - 1)};
 }
 
 void TerminalOutput::start_screen() {
-    screen_.reset(shared_.cols, shared_.rows);
+    screen_.reset(window_.cols, window_.rows);
     if (const std::optional<Coord> at = reported_cursor()) {
         screen_.set_terminal_cursor(*at);
     } else {
-        screen_.set_cursor(Coord{0, shared_.rows - 1});
+        screen_.set_cursor(Coord{0, window_.rows - 1});
     }
 }
 
 void TerminalOutput::resize_screen() {
-    screen_.resize(shared_.cols, shared_.rows, reported_cursor());
+    screen_.resize(window_.cols, window_.rows, reported_cursor());
 }
 
 void TerminalOutput::continue_screen() {
     if (const std::optional<Coord> at = reported_cursor()) {
-        screen_.redraw_cursor_line(shared_.cols, shared_.rows, *at);
+        screen_.redraw_cursor_line(window_.cols, window_.rows, *at);
     } else {
         start_screen();
     }

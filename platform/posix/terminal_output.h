@@ -11,9 +11,10 @@
 #include <optional>
 #include <string>
 
+#include "platform/posix/terminal_options.h"
 #include "platform/posix/terminal_screen.h"
-#include "platform/posix/terminal_shared.h"
 #include "platform/posix/terminal_sys.h"
+#include "platform/posix/terminal_window.h"
 
 namespace pelorin::platform {
 
@@ -22,7 +23,7 @@ class TerminalOutput {
     // Held drawing or bytes beyond this go out at once.
     static constexpr std::size_t held_output_limit = 64 * 1024;
 
-    TerminalOutput(const TerminalSys& sys, const TerminalOptions& options, TerminalShared& shared);
+    TerminalOutput(const TerminalSys& sys, const TerminalOptions& options, TerminalWindow& window);
     ~TerminalOutput();
     TerminalOutput(const TerminalOutput&) = delete;
     TerminalOutput& operator=(const TerminalOutput&) = delete;
@@ -32,7 +33,7 @@ class TerminalOutput {
 
     // Standard output is this terminal: signal handlers may write on it.
     void become_console();
-    // What the terminal is now, from the shared record: its size, and the
+    // What the terminal is now, from the window record: its size, and the
     // cursor where it reported it (the bottom row's start when it did not).
     // The first time, the screen is a new one; after the window changed
     // size, the screen follows it; after a stop, the line the cursor is in
@@ -66,7 +67,7 @@ class TerminalOutput {
 
     const TerminalSys& sys_;
     const TerminalOptions& options_;
-    TerminalShared& shared_;
+    TerminalWindow& window_;
     TerminalScreen screen_;
     std::string held_bytes_;
     // How many bytes one write carries at most, once known (see WriteWaits).

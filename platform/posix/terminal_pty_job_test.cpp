@@ -22,8 +22,8 @@
 #include <thread>
 
 #include "platform/console_api.h"
-#include "platform/posix/pseudo_terminal_for_tests.h"
 #include "platform/posix/terminal_signals.h"
+#include "platform/posix/testing/pseudo_terminal.h"
 
 namespace pelorin::platform {
 namespace {

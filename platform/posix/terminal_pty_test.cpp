@@ -9,10 +9,10 @@
 #include <string>
 #include <thread>
 
-#include "platform/posix/pseudo_terminal_for_tests.h"
 #include "platform/posix/terminal_console.h"
 #include "platform/posix/terminal_modes.h"
 #include "platform/posix/terminal_signals.h"
+#include "platform/posix/testing/pseudo_terminal.h"
 
 namespace pelorin::platform {
 namespace {

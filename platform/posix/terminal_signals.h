@@ -1,7 +1,7 @@
 // The terminal console's signals: the ends of the process that come from
 // outside, stopping and continuing, and the window changing size. Everything
-// a signal handler reads or writes is in one record here, the terminal modes
-// to give back included.
+// a signal handler reads or writes is in one record,
+// terminal_signal_record.h, the terminal modes to give back included.
 //
 // - Ctrl+C (SIGINT), SIGTERM and Ctrl+\ (SIGQUIT) end the process as usual:
 //   the terminal is given back its mode first, then the signal's default
@@ -38,65 +38,20 @@
 // drew has reached the terminal.
 #pragma once
 
-#include <array>
-#include <atomic>
 #include <csignal>
 #include <cstdint>
 
 #include "platform/console_api.h"
+#include "platform/posix/terminal_signal_record.h"
 #include "platform/posix/terminal_sys.h"
 
 namespace pelorin::platform {
-
-// At most this many files to remove at once, each a path of fewer bytes.
-inline constexpr int removal_slots = 8;
-inline constexpr std::size_t removal_path_bytes = 1024;
 
 // Exit code when the terminal is gone and SIGHUP, which the process was
 // started with ignored, cannot end it: 128 + SIGHUP, the status a shell
 // shows for a process ended by a hang-up.
 inline constexpr int hang_up_exit_code = 128 + SIGHUP;
 
-struct TerminalSignalState {
-    // A terminal whose mode the program changes, and the mode it had before.
-    struct ModeEntry {
-        int fd = -1;
-        termios original{};
-        // A mode of the program's is (or is about to be) in force.
-        volatile std::sig_atomic_t changed = 0;
-    };
-
-    // The system calls the handlers make.
-    TerminalSys sys{};
-    bool watching = false;
-    // SIGHUP was ignored when the handlers were installed (nohup).
-    bool hang_up_ignored = false;
-    // The console control handlers, oldest first; the newest is called first.
-    static constexpr std::size_t max_ctrl_handlers = 8;
-    std::array<std::atomic<CtrlHandler>, max_ctrl_handlers> ctrl_handlers{};
-    // The close event has been given: it is given once.
-    volatile std::sig_atomic_t closed = 0;
-    // The process went on after a stop.
-    volatile std::sig_atomic_t continued = 0;
-    // The window changed size since the console last looked.
-    volatile std::sig_atomic_t window_resized = 0;
-    // The terminal shows no cursor; it is shown again before the process
-    // ends or stops. cursor_fd is where, -1 when nothing may be written.
-    volatile std::sig_atomic_t cursor_hidden = 0;
-    volatile std::sig_atomic_t cursor_fd = -1;
-    // The keyboard's terminal and the one asked for the cursor, which are
-    // one and the same but for unusual redirections.
-    std::array<ModeEntry, 2> modes;
-    // Files to remove when a signal ends the process (relative to the
-    // current directory, which the program never changes).
-    struct Removal {
-        volatile std::sig_atomic_t used = 0;
-        std::array<char, removal_path_bytes> path{};
-    };
-    std::array<Removal, removal_slots> removals;
-};
-
-extern TerminalSignalState terminal_signal_state;
 // Forgets the handlers, flags and modes (tests). Dispositions are left alone.
 void reset_terminal_signal_state();
 

@@ -1,6 +1,7 @@
 #include "platform/posix/terminal_vt.h"
 
 #include "platform/code_page.h"
+#include "platform/utf8.h"
 
 namespace pelorin::platform::vt {
 namespace {
@@ -16,24 +17,6 @@ void relative(std::string& out, int n, char final) {
     csi(out);
     if (n != 1) out += std::to_string(n);
     out += final;
-}
-
-void put_utf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // The column part of a move on the same row, without CR.
@@ -146,7 +129,7 @@ void move_cursor(std::string& out, Coord from, Coord to) {
 
 void put_character(std::string& out, char32_t c, bool utf8) {
     if (utf8) {
-        put_utf8(out, c);
+        append_utf8(out, c);
     } else {
         const bool latin1 = (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c <= 0xFF);
         out += latin1 ? static_cast<char>(c) : '?';

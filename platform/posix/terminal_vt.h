@@ -1,6 +1,36 @@
 // The escape sequences of VT100-compatible terminals (xterm and its kin), as
 // small functions that append to an output buffer.
 //
+// Every sequence the programs send a terminal, and when:
+//
+//   bytes              name     sent when
+//   ESC [ r ; c H      CUP      the cursor goes where no shorter move takes it,
+//                               and after a glyph in the bottom row's last cell
+//                               (it cancels the wrap that would scroll)
+//   ESC [ n A / B      CUU/CUD  the cursor moves up / down (a wrapped answer)
+//   ESC [ n C / D      CUF/CUB  the cursor moves along its row
+//   CR, BS                      the same, when shorter: to the row's start, or a
+//                               few columns back
+//   LF                          the screen scrolls: line feeds on the bottom row
+//   ESC [ t ; b r      DECSTBM  around those feeds when only a part scrolls, then
+//   ESC [ r                     reset (both put the cursor top left)
+//   ESC [ n @          ICH      an insert in a row moves the rest of it right
+//   ESC [ n P          DCH      a delete in a row moves the rest of it left
+//   ESC [ n X          ECH      a run of cells inside a row becomes blank
+//   ESC [ K            EL       a row becomes blank from a cell to its end
+//   ESC [ H ESC [ J    CUP, ED  the window is cleared after its width changed
+//   BEL                         the bell: a BEL byte printed, Delete at the end
+//                               of an answer
+//   ESC [ ? 25 l / h   DECTCEM  the cursor hidden / shown as the program asks;
+//                               shown again at every end and stop, by the
+//                               signal handlers too (show_cursor_sequence)
+//   ESC [ 6 n          DSR      where is the cursor: at first use, after a
+//                               resize or a stop (answer: ESC [ r ; c R)
+//   glyph bytes                 a cell's character, in UTF-8 or ISO 8859-1
+//   ESC [ 1 m, ESC [ 0 m  SGR   pelorin-results only: the top type in bold
+//                               (app/results/chart.cpp)
+//
+// No colour, no alternate screen, no mode of the terminal's is ever set.
 // Rows and columns passed here are 0-based; the sequences carry them 1-based.
 #pragma once
 

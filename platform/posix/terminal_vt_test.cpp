@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/code_page.h"
-#include "platform/coords_for_tests.h"
-#include "platform/posix/terminal_emulator_for_tests.h"
+#include "platform/posix/testing/terminal_emulator.h"
+#include "platform/testing/coords.h"
 
 namespace pelorin::platform::vt {
 namespace {

@@ -3,7 +3,7 @@
 #define NOMINMAX
 #include <windows.h>
 
-#include "platform/replacement_file_fixture_for_tests.h"
+#include "platform/testing/replacement_file_fixture.h"
 
 namespace pelorin::platform {
 namespace {

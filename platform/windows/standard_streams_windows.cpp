@@ -5,9 +5,16 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cstdio>
+
 #include "platform/standard_streams.h"
 
 namespace pelorin::platform {
+
+void set_standard_streams_binary() {
+    (void)_setmode(_fileno(stdin), _O_BINARY);
+    (void)_setmode(_fileno(stdout), _O_BINARY);
+}
 
 void open_missing_standard_streams() {
     for (int fd = 0; fd <= 2; ++fd) {

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "platform/console_api.h"
-#include "platform/system_console_internal.h"
+#include "platform/system_console.h"
 
 namespace pelorin::platform {
 namespace {

@@ -1,11 +1,11 @@
-#include "platform/memory_console.h"
+#include "platform/testing/memory_console.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
 
-#include "platform/coords_for_tests.h"
+#include "platform/testing/coords.h"
 
 namespace pelorin::platform {
 namespace {

@@ -1,16 +1,16 @@
-#include "platform/output_terminal.h"
+#include "platform/standard_output_kind.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "platform/posix/terminal_shared.h"
+#include "platform/posix/terminal_options.h"
 
 namespace pelorin::platform {
 
 // The questionnaire's rules for the locale and for escape sequences.
-OutputTerminal examine_standard_output() {
+StandardOutputKind examine_standard_output() {
     const TerminalOptions options = TerminalOptions::from_environment();
-    OutputTerminal out;
+    StandardOutputKind out;
     out.utf8 = options.utf8;
     out.is_terminal = ::isatty(STDOUT_FILENO) == 1;
     if (!out.is_terminal) return out;
@@ -19,8 +19,5 @@ OutputTerminal examine_standard_output() {
     if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0) out.columns = size.ws_col;
     return out;
 }
-
-// POSIX streams never translate line ends.
-void set_standard_streams_binary() {}
 
 }  // namespace pelorin::platform

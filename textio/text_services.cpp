@@ -1,10 +1,10 @@
-#include "textio/services.h"
+#include "textio/text_services.h"
 
-#include "textio/answer_input_internal.h"
+#include "textio/answer_input.h"
 #include "textio/channels.h"
-#include "textio/console_output_internal.h"
-#include "textio/key_reader_internal.h"
-#include "textio/number_text_internal.h"
+#include "textio/console_output.h"
+#include "textio/key_reader.h"
+#include "textio/number_text.h"
 
 namespace pelorin::textio {
 

@@ -3,17 +3,12 @@
 #define NOMINMAX
 #include <windows.h>
 
-#include <fcntl.h>
-#include <io.h>
-
-#include <cstdio>
-
-#include "platform/output_terminal.h"
+#include "platform/standard_output_kind.h"
 
 namespace pelorin::platform {
 
-OutputTerminal examine_standard_output() {
-    OutputTerminal out;
+StandardOutputKind examine_standard_output() {
+    StandardOutputKind out;
     out.utf8 = GetConsoleOutputCP() == CP_UTF8;
     const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
@@ -33,11 +28,6 @@ OutputTerminal examine_standard_output() {
         (mode & ENABLE_WRAP_AT_EOL_OUTPUT) != 0 && (mode & DISABLE_NEWLINE_AUTO_RETURN) == 0;
     if (wraps_at_once && info.srWindow.Right == info.dwSize.X - 1 && out.columns > 1) --out.columns;
     return out;
-}
-
-void set_standard_streams_binary() {
-    (void)_setmode(_fileno(stdin), _O_BINARY);
-    (void)_setmode(_fileno(stdout), _O_BINARY);
 }
 
 }  // namespace pelorin::platform

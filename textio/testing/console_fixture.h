@@ -12,13 +12,12 @@
 #include <vector>
 
 #include "platform/console_api.h"
-#include "platform/coords_for_tests.h"
-#include "platform/memory_console.h"
+#include "platform/testing/coords.h"
+#include "platform/testing/memory_console.h"
 #include "textio/channels.h"
 #include "textio/console_output.h"
-#include "textio/console_output_internal.h"
-#include "textio/services_for_tests.h"
 #include "textio/status.h"
+#include "textio/testing/start_afresh.h"
 
 namespace pelorin::textio {
 

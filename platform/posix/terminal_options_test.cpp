@@ -1,6 +1,6 @@
 // Where the terminal's name, encoding and code page come from: the
 // environment, read the same way by both programs.
-#include "platform/posix/terminal_shared.h"
+#include "platform/posix/terminal_options.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,13 @@
-// What the two halves of the terminal console share: how the console was
-// set up, and the one small record both go by. How the set-up is read from
-// the environment is pelorin-results' rule for its output too
-// (output_terminal.h), so it is a module of its own: that program takes it
-// without the console.
+// How the terminal console is set up: the terminal's name, its encoding and
+// the code page of the program's characters, read from the environment.
+// pelorin-results reads its output's the same way (standard_output_kind.h),
+// so this is a module of its own: that program takes it without the
+// console.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "platform/code_page.h"
-#include "platform/console_api.h"
 
 namespace pelorin::platform {
 
@@ -40,14 +38,5 @@ struct TerminalOptions {
 // program's own locale is left as it is.
 void read_locale(TerminalOptions& options, const char* lc_all, const char* lc_ctype,
                  const char* lang);
-
-// The window and the cursor, as the terminal told them.
-struct TerminalShared {
-    // The window's size in cells, once learnt.
-    int cols = 0;
-    int rows = 0;
-    // Where the terminal said its cursor was, 0-based, when it last answered.
-    std::optional<Coord> reported_cursor;
-};
 
 }  // namespace pelorin::platform

@@ -11,10 +11,10 @@
 #include <string>
 #include <system_error>
 
-#include "platform/memory_console.h"
-#include "textio/answer_input_internal.h"
+#include "platform/testing/memory_console.h"
+#include "textio/answer_input.h"
 #include "textio/channels.h"
-#include "textio/services_for_tests.h"
+#include "textio/testing/start_afresh.h"
 
 namespace pelorin::typetest {
 

@@ -1,4 +1,4 @@
-#include "platform/memory_console.h"
+#include "platform/testing/memory_console.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/coords_for_tests.h"
 #include "platform/posix/terminal_console.h"
-#include "platform/posix/terminal_fake_sys_for_tests.h"
 #include "platform/posix/terminal_signals.h"
 #include "platform/posix/terminal_vt.h"
+#include "platform/posix/testing/terminal_fake_sys.h"
+#include "platform/testing/coords.h"
 
 namespace pelorin::platform::testing {
 

@@ -5,11 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/memory_console.h"
 #include "platform/posix/terminal_input_parser.h"
-#include "textio/key_codes_for_tests.h"
+#include "platform/testing/memory_console.h"
 #include "textio/key_reader_internal.h"
-#include "textio/services_for_tests.h"
+#include "textio/testing/key_codes.h"
+#include "textio/testing/start_afresh.h"
 
 namespace pelorin::textio {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix/terminal_shared.h"
+#include "platform/posix/terminal_options.h"
 
 #include <langinfo.h>
 #include <locale.h>

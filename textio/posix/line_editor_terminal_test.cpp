@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/terminal_console_fixture_for_tests.h"
+#include "platform/posix/testing/terminal_console_fixture.h"
 #include "textio/answer_input.h"
 #include "textio/line_editor.h"
-#include "textio/services.h"
+#include "textio/text_services.h"
 
 namespace pelorin::platform {
 namespace {

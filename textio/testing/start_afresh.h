@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/console_api.h"
-#include "textio/services.h"
+#include "textio/text_services.h"
 
 namespace pelorin::textio {
 
