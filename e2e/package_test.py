@@ -252,7 +252,7 @@ class DebianPackage(ScriptedRunMixin, unittest.TestCase):
         # Found by dpkg-shlibdeps from the program's own libraries.
         self.assertRegex(self.field("Depends"), r"\blibc6 \(>= [0-9.]+\)")
         # The shared C++ runtime, as Debian links its programs.
-        self.assertRegex(self.field("Depends"), r"\blib(stdc|c)\+\+[0-9-]+ \(>= [0-9.~-]+\)")
+        self.assertRegex(self.field("Depends"), r"\blib(stdc|c)\+\+[0-9-]+ \(>= [^)]+\)")
         if shutil.which("readelf"):
             for program in ("usr/bin/pelorin", "usr/bin/pelorin-results"):
                 libraries = shared_libraries(self.tree / program)
