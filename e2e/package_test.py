@@ -5,18 +5,16 @@
 (pelorin and pelorin-results) and their manual pages, and the programs must
 run from there. The pages must render without a warning; pelorin's must
 quote the texts the program prints exactly as it prints them, and its
-examples must do what they say when run. Where the build links the C++
-runtime into the programs, the installed programs need no shared one. The
-Debian package built with cpack must carry the name, the version the program
-announces, its library dependencies (the shared C++ runtime among them, which
-its programs link) and the same four files, the pages compressed, with
-checksums that match. The Windows ZIP must hold both programs and both pages
-as text.
+examples must do what they say when run; where the build links the C++
+runtime in (PELORIN_STATIC_RUNTIME=1), they need no shared one. The Debian
+package built with cpack must carry the name, the version the program
+announces, its library dependencies (the shared C++ runtime among them) and
+the same four files, the pages compressed, with checksums that match. The
+Windows ZIP must hold both programs and both pages as text.
 
 Environment: PELORIN_BUILD_DIR (a configured and built tree), PELORIN_CMAKE,
-PELORIN_CPACK (the CMake and CPack of that build), PELORIN_STATIC_RUNTIME (1
-when that build links the C++ runtime in); PELORIN_MINGW_BUILD_DIR (a built
-Windows tree) for the ZIP.
+PELORIN_CPACK (the CMake and CPack of that build); PELORIN_MINGW_BUILD_DIR (a
+built Windows tree) for the ZIP.
 """
 
 import gzip
