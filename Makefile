@@ -3,8 +3,10 @@
 # `make test` installs what the tests need (Debian) and runs every test.
 JOBS ?= 2
 FUZZ_SECONDS ?= 20
+# WERROR=ON makes every compiler warning an error, as CI builds.
+WERROR ?= OFF
 
-.PHONY: run test test-asan test-libcxx fuzz bench windows deps clean
+.PHONY: run test test-asan test-libcxx fuzz bench windows tidy deps clean
 
 deps:
 	@sh tools/ensure-deps.sh base
@@ -16,12 +18,12 @@ run:
 	@./build/release/pelorin
 
 test: deps
-	cmake --preset release
+	cmake --preset release -DPELORIN_WERROR=$(WERROR)
 	cmake --build --preset release -j$(JOBS)
 	ctest --preset release
 
 test-asan: deps
-	cmake --preset asan
+	cmake --preset asan -DPELORIN_WERROR=$(WERROR)
 	cmake --build --preset asan -j$(JOBS)
 	ctest --preset asan
 
@@ -48,6 +50,13 @@ bench:
 	./build/bench/bench/pelorin_bench
 	python3 bench/scripted_run.py --program build/bench/pelorin
 	python3 bench/terminal_bytes.py --program build/bench/pelorin
+
+# The house rules of .clang-tidy over every source file of the programs and
+# their tests (the release configuration's), findings as errors.
+tidy:
+	@sh tools/ensure-deps.sh base tidy
+	cmake --preset release >/dev/null
+	sh tools/tidy.sh build/release $(JOBS)
 
 clean:
 	rm -rf build

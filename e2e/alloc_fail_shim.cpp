@@ -5,9 +5,12 @@
 #include <cstddef>
 #include <cstdlib>
 
+// glibc's own names for its allocator.
+// NOLINTBEGIN(bugprone-reserved-identifier,readability-identifier-naming)
 extern "C" void* __libc_malloc(std::size_t size);
 extern "C" void* __libc_calloc(std::size_t count, std::size_t size);
 extern "C" void* __libc_realloc(void* block, std::size_t size);
+// NOLINTEND(bugprone-reserved-identifier,readability-identifier-naming)
 
 namespace {
 long calls = 0;

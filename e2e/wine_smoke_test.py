@@ -37,6 +37,7 @@ WINE = os.path.abspath(os.environ.get("PELORIN_WINE", str(ROOT / "tools/wine-run
 BANK = load_bank(os.environ.get("PELORIN_BANK", str(ROOT / "typetest/question_bank.cpp")))
 INTRO_END = "type 'ok' and press [ENTER] to continue."
 TYPE_QUESTION = "If you already know your socionic type,"
+SURE_QUESTION = "How are you sure on your socionic type ? (in %)"
 HINT = "Type 'y' for YES, 'n' for NO, 'p' for previous question."
 WINE_START = 60.0  # a first start may create the Wine prefix
 
@@ -61,17 +62,17 @@ class WineConsole(unittest.TestCase):
         self.term.wait(lambda: row_text in self.term.screen(), what=repr(row_text))
 
     def test_whole_questionnaire_through_the_keyboard(self):
+        # Judged by the results file and the exit code: under load Wine's
+        # drawing of an edited line on the terminal may lag or repeat it.
         t = self.term
         self.answer("okx", "BSpace")
-        self.line_shows("ok")
+        t.wait_for_text(TYPE_QUESTION)
         t.type("IE")
         t.keys("Left")
         t.type("L")
-        t.keys("End")
-        self.line_shows("ILE")
-        t.keys("Enter")
+        t.keys("End", "Enter")
+        t.wait_for_text(SURE_QUESTION)
         self.answer("870", "Left", "Left", "Delete")
-        self.line_shows("80")
         t.wait_for_text(HINT)
         lines = ["ok", "ILE", "80"]
         for q in range(54):

@@ -39,8 +39,8 @@ struct Coord {
     std::int16_t x = 0;
     std::int16_t y = 0;
     constexpr Coord() = default;
-    constexpr Coord(int x_, int y_)
-        : x(static_cast<std::int16_t>(x_)), y(static_cast<std::int16_t>(y_)) {}
+    constexpr Coord(int x, int y)
+        : x(static_cast<std::int16_t>(x)), y(static_cast<std::int16_t>(y)) {}
     friend bool operator==(const Coord&, const Coord&) = default;
 };
 
@@ -51,11 +51,11 @@ struct Rect {
     std::int16_t right = 0;
     std::int16_t bottom = 0;
     constexpr Rect() = default;
-    constexpr Rect(int left_, int top_, int right_, int bottom_)
-        : left(static_cast<std::int16_t>(left_)),
-          top(static_cast<std::int16_t>(top_)),
-          right(static_cast<std::int16_t>(right_)),
-          bottom(static_cast<std::int16_t>(bottom_)) {}
+    constexpr Rect(int left, int top, int right, int bottom)
+        : left(static_cast<std::int16_t>(left)),
+          top(static_cast<std::int16_t>(top)),
+          right(static_cast<std::int16_t>(right)),
+          bottom(static_cast<std::int16_t>(bottom)) {}
     constexpr int width() const { return right - left + 1; }
     constexpr int height() const { return bottom - top + 1; }
     friend bool operator==(const Rect&, const Rect&) = default;

@@ -24,11 +24,15 @@ bool scroll_cells(std::vector<Cell>& cells, int cols, int rows, Rect source, Coo
     const int right = std::min<int>(source.right, cols - 1);
     const int bottom = std::min<int>(source.bottom, rows - 1);
     if (left > right || top > bottom) return false;
-    const auto at = [cols](int x, int y) { return static_cast<std::size_t>(y * cols + x); };
+    const auto at = [cols](int x, int y) {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(cols) +
+               static_cast<std::size_t>(x);
+    };
     // Snapshot the source, fill it, then lay the snapshot down at the
     // destination.
     std::vector<Cell> saved;
-    saved.reserve(static_cast<std::size_t>((right - left + 1) * (bottom - top + 1)));
+    saved.reserve(static_cast<std::size_t>(right - left + 1) *
+                  static_cast<std::size_t>(bottom - top + 1));
     for (int y = top; y <= bottom; ++y)
         for (int x = left; x <= right; ++x)
             saved.push_back(cells[at(x, y)]);

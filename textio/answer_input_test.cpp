@@ -38,6 +38,7 @@ class StreamInput : public ::testing::Test {
     }
     std::vector<std::string> read_fields(int n) {
         std::vector<std::string> out;
+        out.reserve(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i)
             out.push_back(read_input_field());
         return out;
@@ -95,7 +96,7 @@ TEST_F(StreamInput, ByteAfterAClosingQuoteIsTheNextField) {
 }
 
 TEST_F(StreamInput, ZeroBytesAndHighBytes) {
-    feed(std::string("a\0b,c\n\xff\xfe\n", 10));
+    feed(std::string("a\0b,c\n\xff\xfe\n", 9));
     EXPECT_EQ(read_input_field(), "a") << "the text stops at the zero byte";
     EXPECT_EQ(read_input_field(), "c") << "the reading went on to the comma";
     EXPECT_EQ(read_input_field(), "\xff\xfe");

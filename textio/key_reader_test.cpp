@@ -64,6 +64,7 @@ class KeyReader : public ::testing::Test {
         return codes;
     }
 
+  public:  // what every test works with
     platform::MemoryConsole console{80, 25};
 };
 

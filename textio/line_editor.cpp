@@ -179,9 +179,7 @@ class Editor {
         write_text(line_, pos_);
         const CursorPos after = read_cursor();
         long moved = 0;
-        if (k == n) {
-            moved = step(old, n) - n;
-        } else if (past_last_row(advance_position(old, k, cols_))) {
+        if (k != n && past_last_row(advance_position(old, k, cols_))) {
             // The view scrolled under the text: step back from where it ended.
             moved = step(after, n - k) - (n - k);
         } else {

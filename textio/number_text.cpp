@@ -135,7 +135,7 @@ Text decimal_form(const Digits& g) {
         s = "0.";
         s.append(g.d, 7);
     } else {
-        s.append(g.d, static_cast<std::size_t>(g.exponent + 1));
+        s.append(g.d, static_cast<std::size_t>(g.exponent) + 1);
         s.push_back('.');
         s.append(g.d + g.exponent + 1, static_cast<std::size_t>(6 - g.exponent));
     }

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Makes sure what a build needs is there. Profiles: run (CMake 3.22 or newer
 # and a C++20 compiler, all that `make run` needs), base (build and every
-# test), libcxx, fuzz, windows, bench.
+# test), libcxx, fuzz, windows, bench, tidy.
 # On Debian and Ubuntu the missing packages of the other profiles are
 # installed with apt-get as root (or through sudo). The run profile, and
 # every profile on a system without dpkg and apt, installs nothing: what is
@@ -34,6 +34,7 @@ bench   libbenchmark-dev               google-benchmark-devel             google
 bench   libreadline-dev                readline-devel                     readline           include:readline/readline.h
 bench   libedit-dev                    libedit-devel                      libedit            include:histedit.h
 bench   strace                         strace                             -                  command:strace
+tidy    clang-tidy                     clang-tools-extra                  llvm               command:clang-tidy
 EOF
 }
 
@@ -119,7 +120,7 @@ install_command() {
 profiles=${*:-base}
 for profile in $profiles; do
     case "$profile" in
-        run | base | libcxx | fuzz | windows | bench) ;;
+        run | base | libcxx | fuzz | windows | bench | tidy) ;;
         *) echo "ensure-deps: unknown profile $profile" >&2; exit 2 ;;
     esac
 done

@@ -84,8 +84,8 @@ std::string draw_chart(std::span<const ChartRow> rows, const ChartStyle& style) 
         line += names ? "  " + padded(TypeNames[row.type], LONGEST_TYPE_NAME, false) + "  " : " ";
         line += padded(row.value, value_width, true);
         const std::string drawn = bar(largest > 0 ? row.size / largest * cells : 0, style.blocks);
-        if (!drawn.empty()) line += ' ' + drawn;
-        if (row.top && style.bold) line = std::string(BOLD) + line + std::string(PLAIN);
+        if (!drawn.empty()) line.append(1, ' ').append(drawn);
+        if (row.top && style.bold) line.insert(0, BOLD).append(PLAIN);
         out += line + '\n';
     }
     return out;

@@ -14,10 +14,10 @@ constexpr std::uint32_t SHIFT = ks::shift;
 constexpr std::uint32_t CTRL = ks::left_ctrl;
 constexpr std::uint32_t ALT = ks::left_alt;
 
-constexpr PcKey F(int n) {
+constexpr PcKey fkey(int n) {
     return function_key(n);
 }
-constexpr PcKey KP(int d) {
+constexpr PcKey kpad(int d) {
     return keypad_digit(d);
 }
 
@@ -26,88 +26,88 @@ constexpr PcKey KP(int d) {
 // finals (ESC [ 3 ^) and an Esc before any of them (Alt) are decoded from
 // these rows by rule, in decode_sequence().
 constexpr TerminalSequence sequence_table[] = {
-    {"\r", enter},                // Enter in raw mode, every terminal
-    {"\n", enter},                // Enter where newlines are not turned into CR; pastes
-    {"\x7f", backspace},          // Backspace on xterm, VTE, rxvt, linux console
-    {"\b", backspace},            // Backspace set to send BS (PuTTY option, old VTs)
-    {"\t", tab},                  // Tab
-    {"\x1b[A", up},               // cursor keys, normal mode: xterm, VTE, linux console
-    {"\x1b[B", down},             //   "
-    {"\x1b[C", right},            //   "
-    {"\x1b[D", left},             //   "
-    {"\x1bOA", up},               // cursor keys, application mode (DECCKM): xterm, tmux
-    {"\x1bOB", down},             //   "
-    {"\x1bOC", right},            //   "
-    {"\x1bOD", left},             //   "
-    {"\x1b[a", up, SHIFT},        // rxvt: Shift+Up
-    {"\x1b[b", down, SHIFT},      // rxvt: Shift+Down
-    {"\x1b[c", right, SHIFT},     // rxvt: Shift+Right
-    {"\x1b[d", left, SHIFT},      // rxvt: Shift+Left
-    {"\x1bOa", up, CTRL},         // rxvt: Ctrl+Up
-    {"\x1bOb", down, CTRL},       // rxvt: Ctrl+Down
-    {"\x1bOc", right, CTRL},      // rxvt: Ctrl+Right
-    {"\x1bOd", left, CTRL},       // rxvt: Ctrl+Left
-    {"\x1b[H", home},             // xterm, VTE
-    {"\x1bOH", home},             // xterm in application mode
-    {"\x1b[1~", home},            // linux console, screen, tmux, PuTTY (VT220 Find)
-    {"\x1b[7~", home},            // rxvt
-    {"\x1b[F", end},              // xterm, VTE
-    {"\x1bOF", end},              // xterm in application mode
-    {"\x1b[4~", end},             // linux console, screen, tmux, PuTTY (VT220 Select)
-    {"\x1b[8~", end},             // rxvt
-    {"\x1b[2~", insert},          // VT220 editing keypad, every terminal
-    {"\x1b[3~", del},             //   "
-    {"\x1b[5~", page_up},         //   "
-    {"\x1b[6~", page_down},       //   "
-    {"\x1b[E", keypad_clear},     // xterm: keypad 5 with Num Lock off
-    {"\x1bOE", keypad_clear},     // xterm in application mode
-    {"\x1b[G", keypad_clear},     // linux console, PuTTY: keypad 5
-    {"\x1b[Z", tab, SHIFT},       // back-tab (Shift+Tab): xterm, VTE, rxvt, linux console
-    {"\x1bOP", F(1)},             // xterm, VTE: F1-F4 as VT100 PF1-PF4
-    {"\x1bOQ", F(2)},             //   "
-    {"\x1bOR", F(3)},             //   "
-    {"\x1bOS", F(4)},             //   "
-    {"\x1b[11~", F(1)},           // rxvt, PuTTY, old xterm: F1-F4 as VT220 keys
-    {"\x1b[12~", F(2)},           //   "
-    {"\x1b[13~", F(3)},           //   "
-    {"\x1b[14~", F(4)},           //   "
-    {"\x1b[15~", F(5)},           // F5 on all but the linux console
-    {"\x1b[17~", F(6)},           // F6-F12, every terminal (VT220 numbering skips 16, 22)
-    {"\x1b[18~", F(7)},           //   "
-    {"\x1b[19~", F(8)},           //   "
-    {"\x1b[20~", F(9)},           //   "
-    {"\x1b[21~", F(10)},          //   "
-    {"\x1b[23~", F(11)},          //   " (Shift+F1 on rxvt and the linux console)
-    {"\x1b[24~", F(12)},          //   " (Shift+F2 on rxvt and the linux console)
-    {"\x1b[[A", F(1)},            // linux console: F1-F5
-    {"\x1b[[B", F(2)},            //   "
-    {"\x1b[[C", F(3)},            //   "
-    {"\x1b[[D", F(4)},            //   "
-    {"\x1b[[E", F(5)},            //   "
-    {"\x1b[25~", F(3), SHIFT},    // rxvt, linux console: Shift+F3-F10 as VT220 F13-F20
-    {"\x1b[26~", F(4), SHIFT},    //   "
-    {"\x1b[28~", F(5), SHIFT},    //   "
-    {"\x1b[29~", F(6), SHIFT},    //   "
-    {"\x1b[31~", F(7), SHIFT},    //   "
-    {"\x1b[32~", F(8), SHIFT},    //   "
-    {"\x1b[33~", F(9), SHIFT},    //   "
-    {"\x1b[34~", F(10), SHIFT},   //   "
-    {"\x1bOM", keypad_enter},     // application keypad mode (DECKPAM): keypad Enter
-    {"\x1bOj", keypad_multiply},  //   " keypad *
-    {"\x1bOk", keypad_add},       //   " keypad +
-    {"\x1bOm", keypad_subtract},  //   " keypad -
-    {"\x1bOn", keypad_decimal},   //   " keypad full stop
-    {"\x1bOo", keypad_divide},    //   " keypad /
-    {"\x1bOp", KP(0)},            //   " keypad digits
-    {"\x1bOq", KP(1)},            //   "
-    {"\x1bOr", KP(2)},            //   "
-    {"\x1bOs", KP(3)},            //   "
-    {"\x1bOt", KP(4)},            //   "
-    {"\x1bOu", KP(5)},            //   "
-    {"\x1bOv", KP(6)},            //   "
-    {"\x1bOw", KP(7)},            //   "
-    {"\x1bOx", KP(8)},            //   "
-    {"\x1bOy", KP(9)},            //   "
+    {"\r", enter},                  // Enter in raw mode, every terminal
+    {"\n", enter},                  // Enter where newlines are not turned into CR; pastes
+    {"\x7f", backspace},            // Backspace on xterm, VTE, rxvt, linux console
+    {"\b", backspace},              // Backspace set to send BS (PuTTY option, old VTs)
+    {"\t", tab},                    // Tab
+    {"\x1b[A", up},                 // cursor keys, normal mode: xterm, VTE, linux console
+    {"\x1b[B", down},               //   "
+    {"\x1b[C", right},              //   "
+    {"\x1b[D", left},               //   "
+    {"\x1bOA", up},                 // cursor keys, application mode (DECCKM): xterm, tmux
+    {"\x1bOB", down},               //   "
+    {"\x1bOC", right},              //   "
+    {"\x1bOD", left},               //   "
+    {"\x1b[a", up, SHIFT},          // rxvt: Shift+Up
+    {"\x1b[b", down, SHIFT},        // rxvt: Shift+Down
+    {"\x1b[c", right, SHIFT},       // rxvt: Shift+Right
+    {"\x1b[d", left, SHIFT},        // rxvt: Shift+Left
+    {"\x1bOa", up, CTRL},           // rxvt: Ctrl+Up
+    {"\x1bOb", down, CTRL},         // rxvt: Ctrl+Down
+    {"\x1bOc", right, CTRL},        // rxvt: Ctrl+Right
+    {"\x1bOd", left, CTRL},         // rxvt: Ctrl+Left
+    {"\x1b[H", home},               // xterm, VTE
+    {"\x1bOH", home},               // xterm in application mode
+    {"\x1b[1~", home},              // linux console, screen, tmux, PuTTY (VT220 Find)
+    {"\x1b[7~", home},              // rxvt
+    {"\x1b[F", end},                // xterm, VTE
+    {"\x1bOF", end},                // xterm in application mode
+    {"\x1b[4~", end},               // linux console, screen, tmux, PuTTY (VT220 Select)
+    {"\x1b[8~", end},               // rxvt
+    {"\x1b[2~", insert},            // VT220 editing keypad, every terminal
+    {"\x1b[3~", del},               //   "
+    {"\x1b[5~", page_up},           //   "
+    {"\x1b[6~", page_down},         //   "
+    {"\x1b[E", keypad_clear},       // xterm: keypad 5 with Num Lock off
+    {"\x1bOE", keypad_clear},       // xterm in application mode
+    {"\x1b[G", keypad_clear},       // linux console, PuTTY: keypad 5
+    {"\x1b[Z", tab, SHIFT},         // back-tab (Shift+Tab): xterm, VTE, rxvt, linux console
+    {"\x1bOP", fkey(1)},            // xterm, VTE: F1-F4 as VT100 PF1-PF4
+    {"\x1bOQ", fkey(2)},            //   "
+    {"\x1bOR", fkey(3)},            //   "
+    {"\x1bOS", fkey(4)},            //   "
+    {"\x1b[11~", fkey(1)},          // rxvt, PuTTY, old xterm: F1-F4 as VT220 keys
+    {"\x1b[12~", fkey(2)},          //   "
+    {"\x1b[13~", fkey(3)},          //   "
+    {"\x1b[14~", fkey(4)},          //   "
+    {"\x1b[15~", fkey(5)},          // F5 on all but the linux console
+    {"\x1b[17~", fkey(6)},          // F6-F12, every terminal (VT220 numbering skips 16, 22)
+    {"\x1b[18~", fkey(7)},          //   "
+    {"\x1b[19~", fkey(8)},          //   "
+    {"\x1b[20~", fkey(9)},          //   "
+    {"\x1b[21~", fkey(10)},         //   "
+    {"\x1b[23~", fkey(11)},         //   " (Shift+F1 on rxvt and the linux console)
+    {"\x1b[24~", fkey(12)},         //   " (Shift+F2 on rxvt and the linux console)
+    {"\x1b[[A", fkey(1)},           // linux console: F1-F5
+    {"\x1b[[B", fkey(2)},           //   "
+    {"\x1b[[C", fkey(3)},           //   "
+    {"\x1b[[D", fkey(4)},           //   "
+    {"\x1b[[E", fkey(5)},           //   "
+    {"\x1b[25~", fkey(3), SHIFT},   // rxvt, linux console: Shift+F3-F10 as VT220 F13-F20
+    {"\x1b[26~", fkey(4), SHIFT},   //   "
+    {"\x1b[28~", fkey(5), SHIFT},   //   "
+    {"\x1b[29~", fkey(6), SHIFT},   //   "
+    {"\x1b[31~", fkey(7), SHIFT},   //   "
+    {"\x1b[32~", fkey(8), SHIFT},   //   "
+    {"\x1b[33~", fkey(9), SHIFT},   //   "
+    {"\x1b[34~", fkey(10), SHIFT},  //   "
+    {"\x1bOM", keypad_enter},       // application keypad mode (DECKPAM): keypad Enter
+    {"\x1bOj", keypad_multiply},    //   " keypad *
+    {"\x1bOk", keypad_add},         //   " keypad +
+    {"\x1bOm", keypad_subtract},    //   " keypad -
+    {"\x1bOn", keypad_decimal},     //   " keypad full stop
+    {"\x1bOo", keypad_divide},      //   " keypad /
+    {"\x1bOp", kpad(0)},            //   " keypad digits
+    {"\x1bOq", kpad(1)},            //   "
+    {"\x1bOr", kpad(2)},            //   "
+    {"\x1bOs", kpad(3)},            //   "
+    {"\x1bOt", kpad(4)},            //   "
+    {"\x1bOu", kpad(5)},            //   "
+    {"\x1bOv", kpad(6)},            //   "
+    {"\x1bOw", kpad(7)},            //   "
+    {"\x1bOx", kpad(8)},            //   "
+    {"\x1bOy", kpad(9)},            //   "
 };
 
 struct FoundKey {

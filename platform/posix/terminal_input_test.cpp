@@ -429,9 +429,13 @@ TEST_F(TerminalInputTest, HangUpUnderNohupExitsWithItsCode) {
 
 // --- signals -------------------------------------------------------------------------
 
+void someone_elses_handler(int) {}
+
 TEST_F(TerminalInputTest, HandlersAreInstalledUnlessTheSignalWasIgnored) {
     t.dispositions[SIGINT].sa_handler = SIG_IGN;
     t.dispositions[SIGQUIT].sa_handler = SIG_IGN;
+    t.dispositions[SIGALRM].sa_handler = someone_elses_handler;  // a fuzzer's timer
+    t.dispositions[SIGSEGV].sa_handler = someone_elses_handler;  // a sanitizer's report
     make();
     EXPECT_EQ(t.handler(SIGTERM), SIG_DFL);  // nothing before the terminal is changed
     (void)keys();
@@ -443,6 +447,7 @@ TEST_F(TerminalInputTest, HandlersAreInstalledUnlessTheSignalWasIgnored) {
     EXPECT_EQ(t.handler(SIGCONT), &on_continue_signal);
     EXPECT_EQ(t.handler(SIGPIPE), &on_ending_signal);
     EXPECT_EQ(t.handler(SIGUSR1), &on_ending_signal);
+    EXPECT_EQ(t.handler(SIGALRM), &someone_elses_handler);
     for (const int crash : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
         EXPECT_EQ(t.handler(crash), &on_crash_signal) << crash;
         EXPECT_NE(t.dispositions[crash].sa_flags & SA_ONSTACK, 0) << crash;
@@ -452,6 +457,10 @@ TEST_F(TerminalInputTest, HandlersAreInstalledUnlessTheSignalWasIgnored) {
     // While one runs, the others wait.
     EXPECT_EQ(sigismember(&t.dispositions[SIGTERM].sa_mask, SIGTSTP), 1);
     EXPECT_EQ(sigismember(&t.dispositions[SIGTSTP].sa_mask, SIGHUP), 1);
+    // A crash goes on to the handler that was there first, after ours.
+    on_crash_signal(SIGSEGV);
+    ASSERT_FALSE(t.raised.empty());
+    EXPECT_EQ(t.raised[0].handler, &someone_elses_handler);
 }
 
 TEST_F(TerminalInputTest, EndingSignalGivesTheTerminalBackThenEnds) {

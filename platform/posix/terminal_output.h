@@ -21,7 +21,7 @@ namespace pelorin::platform {
 class TerminalOutput {
   public:
     // Held drawing or bytes beyond this go out at once.
-    static constexpr std::size_t held_output_limit = 64 * 1024;
+    static constexpr std::size_t held_output_limit = std::size_t{64} * 1024;
 
     TerminalOutput(const TerminalSys& sys, const TerminalOptions& options, TerminalWindow& window);
     ~TerminalOutput();

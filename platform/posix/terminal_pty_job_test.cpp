@@ -219,7 +219,7 @@ class PtyJob {
         while (Clock::now() < deadline) {
             const std::size_t end = lines_.find('\n');
             if (end != std::string::npos) {
-                const std::string line = lines_.substr(0, end);
+                std::string line = lines_.substr(0, end);
                 lines_.erase(0, end + 1);
                 return line;
             }

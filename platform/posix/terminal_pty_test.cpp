@@ -67,6 +67,7 @@ class TerminalPtyTest : public ::testing::Test {
     }
     void TearDown() override { reset_platform(); }
 
+  public:  // what every test works with
     testing::PseudoTerminal pty{12, 40};
     const int master = pty.master();
     const int slave = pty.slave();

@@ -37,7 +37,7 @@ struct TerminalScreen::Line {
 void TerminalScreen::reset(int cols, int rows) {
     cols_ = cols;
     rows_ = rows;
-    want_.resize(static_cast<std::size_t>(cols * rows));
+    want_.resize(static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows));
     for (int& c : want_)
         c = unknown_cell();
     shown_ = want_;
@@ -263,7 +263,8 @@ void TerminalScreen::scroll_lines(int top, int bottom, int lines) {
     const int kept = std::max(bottom - top + 1 - lines, 0);
     for (Cells* cells : {&want_, &shown_}) {
         const auto from = cells->begin() + index(0, bottom + 1 - kept);
-        std::copy(from, from + kept * cols_, cells->begin() + index(0, top));
+        std::copy(from, from + static_cast<std::ptrdiff_t>(kept) * cols_,
+                  cells->begin() + index(0, top));
         std::fill(cells->begin() + index(0, top + kept), cells->begin() + index(0, bottom + 1),
                   blank);
     }
@@ -408,7 +409,7 @@ void TerminalScreen::resize(int cols, int rows, std::optional<Coord> reported) {
     const std::vector<Line> lines = lines_of_screen(cursor_line, cursor_offset);
     cols_ = cols;
     rows_ = rows;
-    want_.assign(static_cast<std::size_t>(cols * rows), blank);
+    want_.assign(static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows), blank);
     continues_.assign(static_cast<std::size_t>(rows), 0);
     lay_out(lines, first_row_kept(lines, cursor_line, cursor_offset), cursor_line, cursor_offset);
     // The terminal's own rearrangement of the old rows is not known: the

@@ -51,6 +51,7 @@ class TerminalScreenTest : public ::testing::Test {
             put(0, y, rows[y]);
     }
 
+  public:  // what every test works with
     TerminalScreen screen;
     std::unique_ptr<testing::TerminalEmulator> term;
 };

@@ -56,6 +56,15 @@ struct TerminalSignalState {
         std::array<char, removal_path_bytes> path{};
     };
     std::array<Removal, removal_slots> removals;
+    // What each crash signal had before the program's handler: a crash is
+    // handed on to it (a sanitizer's or a fuzzer's report) once the
+    // terminal is given back.
+    struct CrashAction {
+        int signal = 0;
+        struct sigaction before {};
+    };
+    static constexpr std::size_t max_crash_actions = 8;
+    std::array<CrashAction, max_crash_actions> crash_actions{};
 };
 
 extern TerminalSignalState terminal_signal_state;

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 
 #include "platform/posix/terminal_modes.h"
 #include "platform/posix/terminal_vt.h"
@@ -34,6 +35,7 @@ void reset_terminal_signal_state() {
     }
     for (TerminalSignalState::Removal& r : s.removals)
         r.used = 0;
+    s.crash_actions = {};
 }
 
 namespace {
@@ -44,6 +46,7 @@ constexpr int outside_ends[] = {SIGINT,  SIGQUIT,   SIGTERM, SIGPIPE, SIGALRM, S
                                 SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ};
 // A fault of the program's own, or its abort.
 constexpr int crashes[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
+static_assert(std::size(crashes) <= TerminalSignalState::max_crash_actions);
 
 // The crash handlers' own stack: a crash may come from running out of stack.
 alignas(16) char crash_stack[64 * 1024];
@@ -92,14 +95,19 @@ void set_action(const TerminalSys& sys, int signal, void (*handler)(int), int fl
     (void)sys.sigaction(signal, &action, nullptr);
 }
 
-// Raises `signal` again with its default action, unblocked.
-void take_default_action(const TerminalSys& sys, int signal) noexcept {
-    set_action(sys, signal, SIG_DFL);
+// Raises `signal`, unblocked.
+void raise_unblocked(const TerminalSys& sys, int signal) noexcept {
     sigset_t only;
     sigemptyset(&only);
     sigaddset(&only, signal);
     (void)sys.sigprocmask(SIG_UNBLOCK, &only, nullptr);
     (void)sys.raise(signal);
+}
+
+// Raises `signal` again with its default action, unblocked.
+void take_default_action(const TerminalSys& sys, int signal) noexcept {
+    set_action(sys, signal, SIG_DFL);
+    raise_unblocked(sys, signal);
 }
 
 // Takes the default action of `signal`, which ends the process; the exit is
@@ -128,6 +136,25 @@ bool ignored_now(const TerminalSys& sys, int signal) {
     return sys.sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 
+// Only a signal left to its default action is the program's to take: one
+// ignored at start stays ignored (a background job, nohup), and one whose
+// handler is someone else's (a fuzzer's timer) keeps it.
+bool ours_to_take(const TerminalSys& sys, int signal) {
+    struct sigaction current {};
+    return sys.sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_DFL &&
+           (current.sa_flags & SA_SIGINFO) == 0;
+}
+
+// A crash always gets the program's handler, which gives the terminal back;
+// a handler that was there before (a sanitizer's) gets the crash after it.
+void take_crash(const TerminalSys& sys, int signal, std::size_t slot, int flags) {
+    TerminalSignalState::CrashAction& action = terminal_signal_state.crash_actions[slot];
+    action.signal = signal;
+    if (sys.sigaction(signal, nullptr, &action.before) != 0) action.before = {};
+    if (action.before.sa_handler == SIG_IGN) return;
+    set_action(sys, signal, on_crash_signal, flags);
+}
+
 }  // namespace
 
 void watch_terminal_signals(const TerminalSys& sys) {
@@ -136,17 +163,16 @@ void watch_terminal_signals(const TerminalSys& sys) {
     s.watching = true;
     s.sys = sys;
     for (const int signal : outside_ends)
-        if (!ignored_now(sys, signal)) set_action(sys, signal, on_ending_signal);
+        if (ours_to_take(sys, signal)) set_action(sys, signal, on_ending_signal);
     stack_t stack{};
     stack.ss_sp = crash_stack;
     stack.ss_size = sizeof crash_stack;
     const bool own_stack = sys.sigaltstack(&stack, nullptr) == 0;
-    for (const int signal : crashes)
-        if (!ignored_now(sys, signal))
-            set_action(sys, signal, on_crash_signal, own_stack ? SA_ONSTACK : 0);
+    for (std::size_t i = 0; i < std::size(crashes); ++i)
+        take_crash(sys, crashes[i], i, own_stack ? SA_ONSTACK : 0);
     s.hang_up_ignored = ignored_now(sys, SIGHUP);
-    if (!s.hang_up_ignored) set_action(sys, SIGHUP, on_hang_up_signal);
-    if (!ignored_now(sys, SIGTSTP)) set_action(sys, SIGTSTP, on_stop_signal);
+    if (ours_to_take(sys, SIGHUP)) set_action(sys, SIGHUP, on_hang_up_signal);
+    if (ours_to_take(sys, SIGTSTP)) set_action(sys, SIGTSTP, on_stop_signal);
     set_action(sys, SIGCONT, on_continue_signal);
     set_action(sys, SIGWINCH, on_window_size_signal);
 }
@@ -211,7 +237,14 @@ void on_ending_signal(int signal) noexcept {
 
 void on_crash_signal(int signal) noexcept {
     give_terminal_back();
-    end_by_signal(handler_sys(), signal);
+    const TerminalSys& sys = handler_sys();
+    for (const TerminalSignalState::CrashAction& a : terminal_signal_state.crash_actions) {
+        if (a.signal != signal || a.before.sa_handler == SIG_DFL) continue;
+        // Someone's handler was there first: the crash is theirs to report.
+        (void)sys.sigaction(signal, &a.before, nullptr);
+        raise_unblocked(sys, signal);
+    }
+    end_by_signal(sys, signal);
 }
 
 void on_hang_up_signal(int signal) noexcept {

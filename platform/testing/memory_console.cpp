@@ -32,10 +32,11 @@ CharCell MemoryConsole::cell(int x, int y) const {
 }
 
 void MemoryConsole::resize(int columns, int rows) {
-    std::vector<CharCell> cells(static_cast<std::size_t>(columns * rows));
+    std::vector<CharCell> cells(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
     for (int y = 0; y < std::min(rows, rows_); ++y)
         for (int x = 0; x < std::min(columns, columns_); ++x)
-            cells[static_cast<std::size_t>(y * columns + x)] = at(x, y);
+            cells[static_cast<std::size_t>(y) * static_cast<std::size_t>(columns) +
+                  static_cast<std::size_t>(x)] = at(x, y);
     columns_ = columns;
     rows_ = rows;
     cells_ = std::move(cells);

@@ -118,9 +118,11 @@ class MemoryConsole final : public ConsoleApi {
     // a cursor placed outside it.
     void scroll_window_to(Coord pos);
     bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < columns_ && y < rows_; }
-    CharCell& at(int x, int y) { return cells_[static_cast<std::size_t>(y * columns_ + x)]; }
-    const CharCell& at(int x, int y) const {
-        return cells_[static_cast<std::size_t>(y * columns_ + x)];
+    CharCell& at(int x, int y) { return cells_[index(x, y)]; }
+    const CharCell& at(int x, int y) const { return cells_[index(x, y)]; }
+    std::size_t index(int x, int y) const {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(columns_) +
+               static_cast<std::size_t>(x);
     }
 
     int columns_;

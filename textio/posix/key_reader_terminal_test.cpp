@@ -54,6 +54,7 @@ class TerminalKeys : public ::testing::Test {
         return result;
     }
 
+  public:  // what every test works with
     platform::MemoryConsole console{80, 25};
 };
 

@@ -95,6 +95,7 @@ class TerminalConsoleTest : public ::testing::Test {
         return n;
     }
 
+  public:  // what every test works with
     FakeTerminal t;
     std::unique_ptr<TerminalConsole> console;
 };

@@ -37,9 +37,10 @@ class TerminalEmulator {
             i = step(bytes, i);
     }
 
-    char32_t at(int x, int y) const { return cells_[static_cast<std::size_t>(y * cols_ + x)]; }
+    char32_t at(int x, int y) const { return cells_[index(x, y)]; }
     std::u32string row(int y) const {
-        return std::u32string(cells_.begin() + y * cols_, cells_.begin() + (y + 1) * cols_);
+        const auto start = cells_.begin() + static_cast<std::ptrdiff_t>(index(0, y));
+        return std::u32string(start, start + cols_);
     }
     int x() const { return x_; }
     int y() const { return y_; }
@@ -51,7 +52,11 @@ class TerminalEmulator {
     bool region_is_whole_screen() const { return top_ == 0 && bottom_ == rows_ - 1; }
 
   private:
-    char32_t& cell(int x, int y) { return cells_[static_cast<std::size_t>(y * cols_ + x)]; }
+    char32_t& cell(int x, int y) { return cells_[index(x, y)]; }
+    std::size_t index(int x, int y) const {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(cols_) +
+               static_cast<std::size_t>(x);
+    }
 
     void scroll_up() {
         if (top_ == 0 && bottom_ == rows_ - 1) ++scrolled_off_;

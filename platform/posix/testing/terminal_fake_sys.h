@@ -91,6 +91,7 @@ struct FakeTerminal {
         int signal;
         bool default_action;
         bool blocked;
+        void (*handler)(int);  // the handler in place when it was raised
     };
     std::vector<Raised> raised;
     std::vector<int> exit_codes;
@@ -378,7 +379,8 @@ inline int sigaltstack(const stack_t* stack, stack_t*) {
 
 inline int raise(int signal) {
     FakeTerminal& t = *fake_terminal;
-    t.raised.push_back({signal, t.handler(signal) == SIG_DFL, t.is_blocked(signal)});
+    t.raised.push_back(
+        {signal, t.handler(signal) == SIG_DFL, t.is_blocked(signal), t.handler(signal)});
     t.events.push_back("raise " + std::to_string(signal));
     return 0;
 }
