@@ -107,10 +107,11 @@ TEST_F(ShippedBank, StatementsWhoseNoChangesNothing) {
 
 TEST_F(ShippedBank, EachWeightIsBitForBitTheSingleOfItsText) {
     const auto source = bank_source();
-    ASSERT_EQ(source.size(), 54u * 33 + 1) << "54 statements of 33 items, then \"END\"";
-    for (std::size_t k = 0; k < 54 * 33; ++k) {
-        const int i = static_cast<int>(k / 33) + 1;
-        const std::size_t item = k % 33;
+    const std::size_t items = 33;  // per statement: its text, 16 yes and 16 no weights
+    ASSERT_EQ(source.size(), 54 * items + 1) << "then \"END\"";
+    for (std::size_t k = 0; k + 1 < source.size(); ++k) {
+        const int i = static_cast<int>(k / items) + 1;
+        const std::size_t item = k % items;
         if (item == 0) continue;  // the statement
         const float weight = item <= 16 ? yes(i)[item] : no(i)[item - 16];
         EXPECT_EQ(std::bit_cast<std::uint32_t>(weight),
