@@ -1,6 +1,7 @@
 # Thin wrappers over the CMake presets. `make run` builds and starts the
-# questionnaire with CMake and a C++ compiler alone, installing nothing;
-# `make test` installs what the tests need (Debian) and runs every test.
+# questionnaire with CMake and a C++ compiler alone, installing nothing
+# (tools/build-and-run.sh); `make test` installs what the tests need
+# (Debian) and runs every test.
 JOBS ?= 2
 FUZZ_SECONDS ?= 20
 # WERROR=ON makes every compiler warning an error, as CI builds.
@@ -12,10 +13,7 @@ deps:
 	@sh tools/ensure-deps.sh base
 
 run:
-	@sh tools/ensure-deps.sh run
-	@cmake --preset release >/dev/null
-	@cmake --build --preset release -j$(JOBS) --target pelorin >/dev/null
-	@./build/release/pelorin
+	@JOBS=$(JOBS) sh tools/build-and-run.sh
 
 test: deps
 	cmake --preset release -DPELORIN_WERROR=$(WERROR)

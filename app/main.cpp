@@ -7,6 +7,7 @@ int main() {
     // Before anything opens a file: a closed standard stream must not lend
     // its descriptor to the results file.
     pelorin::platform::open_missing_standard_streams();
+    pelorin::platform::fail_writes_without_signals();
     pelorin::app::set_float_environment();
     pelorin::app::program_start();
 }

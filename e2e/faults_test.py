@@ -6,6 +6,7 @@ left beside it: when the program is ended by a signal at any write of the
 report, when calls on the file fail (strace injects the errors), when two
 runs share a directory, when a link or a FIFO has the name, when a standard
 stream is closed or non-blocking, when allocations fail (a preloaded shim).
+A run that cannot save it says so on standard error and ends with exit 4.
 
 Environment: as scripted_test.py, and PELORIN_ALLOC_SHIM (the shim).
 Run one group with: faults_test.py Stalled
@@ -20,7 +21,6 @@ import resource
 import select
 import shutil
 import signal
-import stat
 import struct
 import subprocess
 import sys
@@ -38,6 +38,7 @@ SCRIPT = lines("ok", "ILE", "80", *["y"] * 54, "ok")
 TRANSCRIPT, NEW, _ = model(SCRIPT, BANK)
 OLD = b"results of an earlier run\r\n"
 PAGE = 4096  # what one buffer of a pipe holds
+HELD_LIMIT = 64 * 1024  # output held back beyond this goes out at once
 SHIM = os.environ.get("PELORIN_ALLOC_SHIM")
 # The leak checker of a sanitizer build cannot work under a tracer.
 ENV = {**os.environ, "ASAN_OPTIONS": "detect_leaks=0"}
@@ -81,13 +82,22 @@ class Fault(unittest.TestCase):
         self.assertEqual([p.name for p in self.dir.iterdir()], ["RESULTS.TXT"])
 
 
+def held_up_in_the_report():
+    """A script whose output passes the limit of what the program holds back
+    inside the report, while the new file waits beside the old one."""
+    for n in itertools.count():
+        script = lines("ok", "ILE", "80", *["x"] * n, *["y"] * 54, "ok")
+        if model(script, BANK)[0].index(b"The more") >= HELD_LIMIT:
+            return script
+
+
 @unittest.skipUnless(hasattr(fcntl, "F_SETPIPE_SZ"), "needs pipes of a chosen size")
 class Stalled(Fault):
     """Runs stopped in a write: standard output is a pipe of one page that
     nobody reads. The program holds its output until it waits or ends: given
     all but its last answer, it stops sending what it holds before it waits
     for that answer; given every answer, it stops at its end, after the
-    report."""
+    report; given answers that pass the limit of what it holds, inside it."""
 
     LAST = b"y\nok\n"
 
@@ -96,7 +106,8 @@ class Stalled(Fault):
         fcntl.fcntl(w_out, fcntl.F_SETPIPE_SZ, PAGE)
         r_in, w_in = os.pipe()
         os.write(w_in, answers)
-        p = self.start(r_in, stdout=w_out)
+        # A process group of its own, which a stop stops as it does a job.
+        p = self.start(r_in, stdout=w_out, process_group=0)
         os.close(r_in)
         os.close(w_out)
         deadline = time.monotonic() + TIMEOUT
@@ -105,25 +116,43 @@ class Stalled(Fault):
             time.sleep(0.001)
         return p, r_out, w_in
 
-    def test_ended_while_stalled_before_and_after_the_report(self):
-        signals = [signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGPIPE, signal.SIGQUIT,
-                   signal.SIGALRM, signal.SIGUSR1, signal.SIGUSR2, signal.SIGXCPU]
-        for (answers, want), sig in itertools.product(
-                [(SCRIPT[:-len(self.LAST)], OLD), (SCRIPT, NEW)], signals):
-            with self.subTest(report=want == NEW, signal=sig.name):
+    def test_ended_or_stopped_while_stalled_before_in_and_after_the_report(self):
+        ending = [signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGQUIT, signal.SIGALRM,
+                  signal.SIGUSR1, signal.SIGUSR2, signal.SIGXCPU]
+        stages = [("before", SCRIPT[:-len(self.LAST)], self.LAST, OLD),
+                  ("in", held_up_in_the_report(), b"", OLD), ("after", SCRIPT, b"", NEW)]
+        for (stage, answers, rest, want), sig in itertools.product(
+                stages, ending + [signal.SIGTSTP, signal.SIGPIPE]):
+            with self.subTest(report=stage, signal=sig.name):
                 self.results.write_bytes(OLD)
                 p, r_out, w_in = self.start_stalled(answers)
+                files = sorted(os.listdir(self.dir))
                 if sig == signal.SIGPIPE:
                     os.close(r_out)  # the reader goes away
                 else:
                     p.send_signal(sig)
-                self.assertEqual((p.wait(timeout=TIMEOUT), p.stderr.read()), (-sig, b""))
+                if sig == signal.SIGTSTP:
+                    deadline = time.monotonic() + TIMEOUT
+                    while Path("/proc/%d/stat" % p.pid).read_text().split(") ")[-1][0] != "T":
+                        self.assertLess(time.monotonic(), deadline, "it never stopped")
+                        time.sleep(0.001)
+                    self.assertEqual(sorted(os.listdir(self.dir)), files, "a stop keeps them")
+                    p.send_signal(signal.SIGCONT)
+                if sig in ending:
+                    # What went out is the transcript's start, in order.
+                    self.assertEqual((p.wait(timeout=TIMEOUT), os.read(r_out, PAGE + 1)),
+                                     (-sig, model(answers, BANK)[0][:PAGE]))
+                    os.close(r_out)
+                else:
+                    os.write(w_in, rest)
+                    if sig == signal.SIGTSTP:  # and, once read, the rest of it
+                        with os.fdopen(r_out, "rb") as pipe:
+                            self.assertEqual(pipe.read(), model(answers + rest, BANK)[0])
+                    self.assertEqual(p.wait(timeout=TIMEOUT), 0)
+                    want = NEW
+                self.assertEqual(p.stderr.read(), b"")
                 p.stderr.close()
                 os.close(w_in)
-                if sig != signal.SIGPIPE:
-                    # What went out is the transcript's start, in order.
-                    self.assertEqual(os.read(r_out, PAGE + 1), TRANSCRIPT[:PAGE])
-                    os.close(r_out)
                 self.assert_old_or_new([want])
 
     def test_two_runs_in_one_directory_each_leave_a_complete_file(self):
@@ -155,6 +184,7 @@ class Surroundings(Fault):
             seen[name] = seen.get(name, 0) + 1
             if name == "openat" and "RESULTS.TXT" in arg and int(result) >= 0:
                 fd = result
+                numbers.setdefault(name, []).append(seen[name])
             elif fd is not None and arg == fd or name == "rename":
                 numbers.setdefault(name, []).append(seen[name])
                 fd = None if name == "close" else fd
@@ -163,31 +193,56 @@ class Surroundings(Fault):
 
     def test_the_file_is_old_or_complete_whatever_surrounds_the_run(self):
         numbers = self.file_calls(SCRIPT)
-        victim = self.dir.parent / (self.dir.name + ".victim")
-        victim.write_bytes(b"someone else's")
-        self.addCleanup(victim.unlink)
+        elsewhere = self.dir.parent / (self.dir.name + ".elsewhere")  # a collection folder
+        elsewhere.mkdir()
+        self.addCleanup(shutil.rmtree, elsewhere)
+        kept, new = elsewhere / "anna.txt", elsewhere / "ben.txt"
 
-        def failing(call, error):
+        def failing(call, error, when=0):
             return ["strace", "-qq", "-o", os.devnull, "-e", "trace=" + call, "-e",
-                    "inject=%s:error=%s:when=%d" % (call, error, numbers.get(call, [0])[0])]
+                    "inject=%s:error=%s:when=%s" % (call, error, when or numbers[call][0])]
+
+        planted = lambda: (self.dir.chmod(0o1777), self.results.symlink_to(kept),  # noqa: E731
+                           os.lchown(self.results, 65534, 65534))  # another user's, sticky folder
         closed = ["sh", "-c", '"$0" >&- 2>&-']
-        for what, made, cmd, want_stdout, want in [
-                ("link", lambda: self.results.symlink_to(victim), [], TRANSCRIPT, NEW),
-                ("dangling link", lambda: self.results.symlink_to(victim.with_suffix(".new")),
-                 [], TRANSCRIPT, NEW),
-                ("FIFO", lambda: os.mkfifo(self.results), [], TRANSCRIPT, NEW),
-                ("closed stdout", None, closed, b"", NEW),
-                *[(call + " " + error, None, failing(call, error), TRANSCRIPT, OLD) for call, error
-                  in [("write", "ENOSPC"), ("write", "EIO"), ("fsync", "EIO"), ("close", "EIO"),
-                      ("close", "EDQUOT"), ("rename", "EACCES")]]]:
+        saved = {self.results: NEW}
+        for what, made, cmd, reason, want in [
+                ("own link", lambda: self.results.symlink_to(os.path.relpath(kept, self.dir)),
+                 [], b"", {self.results: "link", kept: NEW}),
+                ("own dangling link", lambda: self.results.symlink_to(new), [], b"",
+                 {self.results: "link", new: NEW}),
+                *[("planted link", planted, [], b"", saved)] * (os.geteuid() == 0),
+                ("FIFO", lambda: os.mkfifo(self.results), [], b"", saved),
+                ("closed stdout", None, closed, b"", saved),
+                ("no new file in the folder", None, failing("openat", "EACCES"), b"", saved),
+                ("file size limit", None, ["sh", "-c", 'ulimit -f 0; exec "$0"'],
+                 b"File too large", {}),
+                ("folder fsync EIO", None, failing("fsync", "EIO", numbers["fsync"][0] + 1),
+                 b"Input/output error", saved),
+                ("every temporary name taken", None,
+                 failing("openat", "EEXIST", "%d+" % numbers["openat"][0]), b"File exists", {}),
+                *[(call + " " + error, None, failing(call, error), reason, {})
+                  for call, error, reason in [
+                      ("openat", "EROFS", b"Read-only file system"),
+                      ("write", "ENOSPC", b"No space left on device"),
+                      ("write", "EIO", b"Input/output error"),
+                      ("fsync", "EIO", b"Input/output error"),
+                      ("close", "EIO", b"Input/output error"),
+                      ("close", "EDQUOT", b"Disk quota exceeded"),
+                      ("rename", "EACCES", b"Permission denied")]]]:
             with self.subTest(what):
-                self.results.unlink()
+                for p in [self.results, new]:
+                    p.unlink(missing_ok=True)
+                kept.write_bytes(OLD)
+                self.dir.chmod(0o700)
                 made() if made else self.results.write_bytes(OLD)
-                self.assertEqual(self.run_script(cmd=cmd), (0, want_stdout, b""))
-                self.assertTrue(stat.S_ISREG(self.results.lstat().st_mode))
-                self.assert_old_or_new([want])
-                self.assertEqual(victim.read_bytes(), b"someone else's")
-                self.assertFalse(victim.with_suffix(".new").exists())
+                told = b"pelorin: the results were not saved to RESULTS.TXT: %s\n" % reason
+                self.assertEqual(self.run_script(cmd=cmd), (4, TRANSCRIPT, told) if reason else
+                                 (0, b"" if cmd == closed else TRANSCRIPT, b""))
+                self.assertEqual({p: p.read_bytes() if p.is_file() and not p.is_symlink() else
+                                  "link" if p.is_symlink() else "other"
+                                  for d in (self.dir, elsewhere) for p in d.iterdir()},
+                                 {self.results: OLD, kept: OLD, **want})
 
     def test_a_long_report_reaches_the_file_in_one_write(self):
         script = lines("ok", "T" * 3000, "C" * 3000, *["y"] * 54, "ok")

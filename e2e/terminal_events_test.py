@@ -168,6 +168,22 @@ class TerminalEvents(ScratchDirTestCase):
         _, results, _ = model(("\n".join(lines + ["y", "ok"]) + "\n").encode(), BANK)
         self.assertEqual(self.read_bytes("RESULTS.TXT"), results)
 
+    def test_results_not_saved_said_in_the_window(self):
+        # Standard error is this terminal: the line is drawn as output, and again at a new width.
+        os.mkdir(self.path("RESULTS.TXT"))
+        term = self.start(80, 25)
+        for text in ["ok", "ILE", "80"] + ["y"] * STATEMENTS:
+            self.answer(term, text)
+        told = ["", "pelorin: the results were not saved to RESULTS.TXT: Is a directory",
+                "The more the type has a large number, the more it's probable for you.", REMARK,
+                INTRO_END, ""]
+        for cols in (80, 75):
+            term.resize(cols, 25)
+            term.wait(lambda: term.screen()[-6:] == told and term.cursor() == (1, 25))
+        self.answer(term, "ok")
+        term.wait(term.dead, what="the end")
+        self.assertEqual(term.exit_status(), 4)
+
     # ---- no typed key is lost; a typed character is text ---------------------
 
     def test_long_paste_arrives_whole(self):

@@ -1,5 +1,7 @@
 #include "platform/console_api.h"
 
+#include <cstdio>
+
 #include "platform/standard_streams.h"
 #include "platform/system_console.h"
 
@@ -17,6 +19,13 @@ ConsoleApi& system_console() {
 }
 
 }  // namespace
+
+void ConsoleApi::write_error_line(std::string_view line) {
+    flush();
+    (void)std::fwrite(line.data(), 1, line.size(), stderr);
+    (void)std::fputc('\n', stderr);
+    (void)std::fflush(stderr);
+}
 
 ConsoleApi& console() {
     return installed != nullptr ? *installed : system_console();

@@ -193,6 +193,16 @@ class ConsoleApi {
     // and the console keeps what it shows in step itself.
     virtual bool buffer_is_window() const { return false; }
 
+    // Standard error, for the one line the user must read whatever happens
+    // to the screen (the results could not be saved). Where it shows in
+    // this console's own window (the same terminal, the same Windows
+    // console), the line is to be drawn like any output, which keeps the
+    // screen as the console knows it; elsewhere write_error_line writes it
+    // there, with a line end, after what the console holds back, so that a
+    // stream that takes both keeps their order.
+    virtual bool shows_standard_error() { return false; }
+    virtual void write_error_line(std::string_view line);
+
     // A console may hold back what it has drawn, and the bytes of
     // write_file, until the program next waits (for a key, a sleep, a beep,
     // or bytes of redirected input that have not come yet) or ends, so that

@@ -11,6 +11,12 @@ namespace pelorin::platform {
 // take its descriptor (and receive the console's output). Called first thing.
 void open_missing_standard_streams();
 
+// A write that cannot be done fails, to be dropped or reported, instead of
+// ending the program by a signal: standard output whose reader has gone
+// (SIGPIPE: pelorin < answers | head), a file past the size limit (SIGXFSZ:
+// ulimit -f). Called at start, before the first write.
+void fail_writes_without_signals();
+
 // The next byte of standard input, 0 to 255, or -1 at its end (or when it
 // cannot be read; either is then for good). Bytes are read ahead in blocks;
 // before the program waits for a block that has not come yet, what the

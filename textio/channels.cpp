@@ -1,6 +1,5 @@
 #include "textio/channels.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "platform/replacement_file.h"
@@ -15,17 +14,17 @@ namespace {
 // The bytes go into the new file's buffer; one that fails marks the file
 // as failed, so it never takes the old one's place.
 Status file_write(Channel& channel, const std::uint8_t* bytes, std::size_t length) {
-    std::FILE* stream = platform::replacement_stream(*channel.stream);
-    const std::size_t accepted = std::fwrite(bytes, 1, length, stream);
-    return accepted < length ? STATUS_FILE_IO : STATUS_OK;
+    return platform::replacement_write(*channel.stream, bytes, length) ? STATUS_OK : STATUS_FILE_IO;
 }
 
 // The new file replaces the old one only when all of it reached the disk;
-// a failure (a full disk) is not reported: the old file stays, and the
-// channel is freed all the same.
-void file_close(Channel& channel) {
-    if (channel.stream != nullptr) (void)platform::finish_replacement(channel.stream);
+// on a failure (a full disk) the old file stays, and the channel is freed
+// all the same.
+Status file_close(Channel& channel) {
+    const bool finished = channel.stream == nullptr ||
+                          platform::finish_replacement(channel.stream, &channel_table.failure);
     channel.stream = nullptr;
+    return finished ? STATUS_OK : STATUS_FILE_IO;
 }
 
 // A file its writer never closed is not known to be complete: the old one
@@ -44,12 +43,14 @@ void close_all_files_at_exit() {
 }
 
 // Closes an open channel, keeping what was written or not, and frees it.
-void close_channel(Channel& ch, bool keep) {
+Status close_channel(Channel& ch, bool keep) {
+    Status status = STATUS_OK;
     if (ch.ops != nullptr) {
-        void (*close)(Channel&) = keep ? ch.ops->close : ch.ops->discard;
-        if (close != nullptr) close(ch);
+        if (keep && ch.ops->close != nullptr) status = ch.ops->close(ch);
+        if (!keep && ch.ops->discard != nullptr) ch.ops->discard(ch);
     }
     ch = Channel{};
+    return status;
 }
 
 }  // namespace
@@ -59,6 +60,7 @@ const DeviceOps FileDeviceOps{file_write, file_close, nullptr, file_discard};
 void clear_channel_table() {
     for (Channel& ch : channel_table.records)
         ch = Channel{};
+    channel_table.failure = {};
 }
 
 Channel* channel_record(int n) {
@@ -83,7 +85,7 @@ Status results_file_open(std::string_view name, int n) {
     Channel* ch = is_file_channel(n) ? channel_record(n) : nullptr;
     if (ch == nullptr || ch->ops != nullptr) return STATUS_BAD_CALL;
     *ch = Channel{};
-    platform::ReplacementFile* file = platform::begin_replacement(name);
+    platform::ReplacementFile* file = platform::begin_replacement(name, &channel_table.failure);
     if (file == nullptr) return STATUS_FILE_NOT_FOUND;
     ch->ops = &FileDeviceOps;
     ch->stream = file;
@@ -92,14 +94,20 @@ Status results_file_open(std::string_view name, int n) {
 
 Status results_file_close(int n) {
     if (n == CONSOLE_CHANNEL) {
+        Status status = STATUS_OK;
         for (int i = 1; i <= LAST_FILE_CHANNEL; ++i)
-            close_channel(channel_table.records[static_cast<std::size_t>(i)], true);
-        return STATUS_OK;
+            if (close_channel(channel_table.records[static_cast<std::size_t>(i)], true) !=
+                STATUS_OK)
+                status = STATUS_FILE_IO;
+        return status;
     }
     Channel* ch = is_file_channel(n) ? channel_record(n) : nullptr;
     if (ch == nullptr || ch->ops == nullptr) return STATUS_BAD_CALL;
-    close_channel(*ch, true);
-    return STATUS_OK;
+    return close_channel(*ch, true);
+}
+
+const platform::ReplacementError& last_file_failure() {
+    return channel_table.failure;
 }
 
 void close_all_files() {

@@ -19,8 +19,8 @@ struct Channel;
 // the file table is fixed.
 struct DeviceOps {
     Status (*write)(Channel& channel, const std::uint8_t* bytes, std::size_t length) = nullptr;
-    // Closes, keeping what was written.
-    void (*close)(Channel& channel) = nullptr;
+    // Closes, keeping what was written; STATUS_FILE_IO when that failed.
+    Status (*close)(Channel& channel) = nullptr;
     // One byte 0..255 from the device, or -1 at end of input.
     int (*read)(Channel& channel) = nullptr;
     // Closes, dropping what was written: the device is left as it was.
@@ -45,6 +45,8 @@ inline constexpr int LAST_FILE_CHANNEL = 254;
 struct ChannelTable {
     std::array<Channel, LAST_FILE_CHANNEL + 1> records{};
     bool close_all_registered = false;
+    // Why the last file that could not be opened or closed whole failed.
+    platform::ReplacementError failure;
 };
 
 extern ChannelTable channel_table;
@@ -68,7 +70,12 @@ Status channel_write(Channel* channel, const void* bytes, std::size_t length);
 // Registers close_all_files at the first call.
 Status results_file_open(std::string_view name, int n);
 // Closes file channel n (0: every file channel): its file takes its name.
+// STATUS_FILE_IO when a file could not (last_file_failure says why); the
+// channel is freed all the same.
 Status results_file_close(int n);
+// Why the last open that failed (STATUS_FILE_NOT_FOUND), or the last close
+// that did, failed: the file and the system's reason.
+const platform::ReplacementError& last_file_failure();
 // Closes every open file channel, dropping its file (an exit step: a file
 // still open at the end was not finished by its writer).
 void close_all_files();

@@ -56,4 +56,13 @@ void console_print_chars(const char* chars, bool line_end) {
     print_chars(CONSOLE_CHANNEL, chars, line_end ? PRINT_NEWLINE : 0);
 }
 
+void print_error_line(std::string_view text) {
+    platform::ConsoleApi& console = platform::console();
+    if (console.shows_standard_error()) {
+        console_print(text, true);
+    } else {
+        console.write_error_line(text);
+    }
+}
+
 }  // namespace pelorin::textio

@@ -31,4 +31,10 @@ Status console_write_op(Channel& channel, const std::uint8_t* bytes, std::size_t
 // failure.
 void results_file_print(int n, std::string_view text);
 
+// One line on standard error, for a failure the user must learn of. Where
+// standard error shows on the console's screen, the line is printed there
+// like any console line, so the engine's screen stays true; elsewhere it
+// goes to standard error after what the console holds back.
+void print_error_line(std::string_view text);
+
 }  // namespace pelorin::textio

@@ -1,6 +1,7 @@
 // The outcome of a service operation that can fail, as a small number. The
-// operation returns it; nothing shows it and the questionnaire never asks:
-// failures of the text services are silent by design.
+// operation returns it; nothing shows it: failures of the text services are
+// silent by design. The one the questionnaire asks for is whether the
+// results file was saved, which the user is always told.
 #pragma once
 
 namespace pelorin::textio {

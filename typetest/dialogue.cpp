@@ -86,8 +86,7 @@ int run_test() {
     if (!take_consent(state)) return 0;
     take_self_assessment(state);
     if (!run_statement_loop(state)) return 1;
-    write_report(state);
-    return 0;
+    return write_report(state) ? 0 : EXIT_NOT_SAVED;
 }
 
 }  // namespace pelorin::typetest

@@ -33,6 +33,14 @@ void wait_for_final_ok(TestState& state) {
     }
 }
 
+// The one line the user gets when the results could not be kept: a
+// participant must not walk away believing they were.
+void tell_not_saved() {
+    const auto& failure = textio::last_file_failure();
+    textio::print_error_line("pelorin: the results were not saved to " + failure.file + ": " +
+                             failure.reason);
+}
+
 }  // namespace
 
 void finish_scores(TypeScores& scores) {
@@ -52,10 +60,10 @@ Text answers_text(const TestState& state) {
     return answers;
 }
 
-void write_report(TestState& state) {
+bool write_report(TestState& state) {
     const Text answers = answers_text(state);
     finish_scores(state.scores);
-    (void)textio::results_file_open(RESULTS_FILE, RESULTS_CHANNEL);
+    const textio::Status opened = textio::results_file_open(RESULTS_FILE, RESULTS_CHANNEL);
     console_newline();
     console_print("Test Results :", true);
     textio::results_file_print(RESULTS_CHANNEL, RESULTS_TITLE);
@@ -65,7 +73,9 @@ void write_report(TestState& state) {
     textio::results_file_print(RESULTS_CHANNEL, results_answers_line(answers));
     textio::results_file_print(RESULTS_CHANNEL,
                                results_expected_line(state.expected_type, state.confidence));
-    (void)textio::results_file_close(RESULTS_CHANNEL);
+    const textio::Status closed = textio::results_file_close(RESULTS_CHANNEL);
+    const bool saved = opened == textio::STATUS_OK && closed == textio::STATUS_OK;
+    if (!saved) tell_not_saved();
     console_print("The more the type has a large number, the more it's probable for you.", true);
     console_print("Remember : this test is not 100% reliable.", true);
     console_print("type 'ok' and press [ENTER] to continue.", true);
@@ -73,6 +83,7 @@ void write_report(TestState& state) {
     textio::text_clear(state.answer);
     textio::text_clear(state.expected_type);
     textio::text_clear(state.confidence);
+    return saved;
 }
 
 }  // namespace pelorin::typetest

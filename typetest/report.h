@@ -16,7 +16,9 @@ inline constexpr int RESULTS_CHANNEL = 1;
 void finish_scores(TypeScores& scores);
 // One digit per answered statement, 1 for yes and 0 for no.
 textio::Text answers_text(const TestState& state);
-// Everything from the answers text to the final ok.
-void write_report(TestState& state);
+// Everything from the answers text to the final ok; false when RESULTS.TXT
+// could not be saved (standard error has said so, before the closing
+// remarks).
+bool write_report(TestState& state);
 
 }  // namespace pelorin::typetest

@@ -72,7 +72,7 @@ TEST_F(Report, FinalPromptReadsUntilOkOrTheEndOfInput) {
     EXPECT_EQ(results(), file_text(all_yes, std::string(54, '1'), "Expected TIM : A (B)"));
 }
 
-TEST_F(Report, ExistingFileIsReplacedAndAnUnwritableOneIsLeftAlone) {
+TEST_F(Report, ExistingFileIsReplacedAndAnUnwritableOneIsLeftAloneAndSaidSo) {
     {
         std::ofstream old("RESULTS.TXT", std::ios::binary);
         old << std::string(5000, 'x');
@@ -85,10 +85,22 @@ TEST_F(Report, ExistingFileIsReplacedAndAnUnwritableOneIsLeftAlone) {
     std::filesystem::create_directory("RESULTS.TXT");
     textio::reset_services();
     feed("ok\nILE\n80\n" + answers(54, "y") + "ok\n");
-    EXPECT_EQ(run_test(), 0);
+    EXPECT_EQ(run_test(), EXIT_NOT_SAVED);
     EXPECT_TRUE(std::filesystem::is_directory("RESULTS.TXT"));
-    EXPECT_TRUE(transcript().ends_with(console_report(all_yes)))
-        << "the console report is complete";
+    const std::string report = console_report(all_yes);
+    EXPECT_TRUE(transcript().ends_with(report)) << "the console report is complete";
+    const std::string told = console_.error_output();
+    EXPECT_TRUE(told.starts_with("pelorin: the results were not saved to RESULTS.TXT: ")) << told;
+
+    // Where standard error shows on the console, the line is printed there.
+    textio::reset_services();
+    console_.set_standard_error_shown(true);
+    feed("ok\nILE\n80\n" + answers(54, "y") + "ok\n");
+    EXPECT_EQ(run_test(), EXIT_NOT_SAVED);
+    EXPECT_EQ(console_.error_output(), told);
+    const std::size_t remarks = report.find("The more");
+    EXPECT_TRUE(transcript().ends_with(report.substr(0, remarks) + told.substr(0, told.size() - 1) +
+                                       "\r\n" + report.substr(remarks)));
 }
 
 TEST(FinishScores, TruncatesToHundredths) {

@@ -15,11 +15,14 @@ mode_t mode_of(const std::string& path) {
     return info.st_mode;
 }
 
-TEST_F(ReplacementTest, PermissionsOfTheOldFileOrOfAPlainCreate) {
+TEST_F(ReplacementTest, PermissionsOfTheOldFileButItsIdBitsOrOfAPlainCreate) {
     write("old");
     ::chmod(name_.c_str(), 0604);
     ASSERT_TRUE(finish_replacement(begin_with("new")));
     EXPECT_EQ(mode_of(name_) & 07777, 0604u);
+    ::chmod(name_.c_str(), 06755);
+    ASSERT_TRUE(finish_replacement(begin_with("new")));
+    EXPECT_EQ(mode_of(name_) & 07777, 0755u) << "no set-user-ID or set-group-ID bit";
 
     std::filesystem::remove(name_);
     const mode_t mask = ::umask(027);

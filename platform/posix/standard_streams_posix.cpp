@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 #include "platform/posix/terminal_sys.h"
 #include "platform/standard_streams.h"
@@ -20,6 +21,11 @@ void open_missing_standard_streams() {
         (void)::dup2(opened, fd);
         (void)::close(opened);
     }
+}
+
+void fail_writes_without_signals() {
+    (void)std::signal(SIGPIPE, SIG_IGN);
+    (void)std::signal(SIGXFSZ, SIG_IGN);
 }
 
 // Standard input may be a terminal (one that takes no escape sequences is

@@ -1,5 +1,7 @@
 #include "platform/posix/terminal_console.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <new>
@@ -238,6 +240,10 @@ bool TerminalConsole::write_file(Handle h, const void* bytes, std::uint32_t coun
     const std::size_t n = output_.write_raw(text, count);
     written = static_cast<std::uint32_t>(n);
     return n == count;
+}
+
+bool TerminalConsole::shows_standard_error() {
+    return is_console() && same_terminal(sys_, options_.output_fd, STDERR_FILENO);
 }
 
 void TerminalConsole::beep(std::uint32_t, std::uint32_t duration_ms) {

@@ -75,6 +75,7 @@ class TerminalConsole final : public ConsoleApi {
     void sleep(std::uint32_t ms) override;
     bool buffer_is_window() const override { return true; }
     std::string text_for_files(std::string_view typed) override;
+    bool shows_standard_error() override;
     void flush() override;
 
     // The program's end: what is held goes out, with the cursor shown, and

@@ -111,8 +111,9 @@ std::size_t TerminalOutput::write_raw(const char* bytes, std::size_t count) {
     return write_out(bytes, count);
 }
 
-// To standard output, unless the terminal is gone: a write failing with EIO
-// means it has hung up, and writing on would only fail again.
+// To standard output, unless it is gone: a write failing with EIO means
+// the terminal has hung up, one failing with EPIPE that the reader of a
+// pipe has left, and writing on would only fail again.
 std::size_t TerminalOutput::write_out(const char* bytes, std::size_t count) {
     if (gone_) return 0;
     errno = 0;
@@ -120,7 +121,7 @@ std::size_t TerminalOutput::write_out(const char* bytes, std::size_t count) {
     // on a reader that has stopped reading.
     const WriteWaits waits{signals_held_ ? &mask_before_hold_ : nullptr, write_step()};
     const std::size_t n = write_all(sys_, options_.output_fd, bytes, count, waits);
-    if (n != count && errno == EIO) {
+    if (n != count && (errno == EIO || errno == EPIPE)) {
         gone_ = true;
         terminal_signal_state.cursor_fd = -1;
     }

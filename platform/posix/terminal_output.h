@@ -72,7 +72,8 @@ class TerminalOutput {
     std::string held_bytes_;
     // How many bytes one write carries at most, once known (see WriteWaits).
     std::optional<std::size_t> write_step_;
-    // A write failed with EIO: the terminal is gone and is written no more.
+    // A write failed with EIO or EPIPE: the terminal or the reader is gone,
+    // and standard output is written no more.
     bool gone_ = false;
     // The ending signals are blocked while output is held.
     bool signals_held_ = false;

@@ -117,12 +117,18 @@ void end_by_signal(const TerminalSys& sys, int signal) noexcept {
     sys.exit_now(128 + signal);
 }
 
-// What the program leaves as the user had it before the process ends: no
-// temporary file, the terminal's mode and its cursor.
+// What the program leaves as the user had it while it stops: the
+// terminal's mode and its cursor.
 void give_terminal_back() noexcept {
-    remove_registered_files();
     restore_terminal_modes(handler_sys());
     show_cursor_if_hidden();
+}
+
+// And before the process ends: no temporary file either. (A stop keeps
+// them: the program finishes them when it goes on.)
+void leave_as_found() noexcept {
+    remove_registered_files();
+    give_terminal_back();
 }
 
 void give_close_event() noexcept {
@@ -230,13 +236,13 @@ void on_ending_signal(int signal) noexcept {
         errno = saved_errno;
         return;
     }
-    give_terminal_back();
+    leave_as_found();
     end_by_signal(handler_sys(), signal);
     errno = saved_errno;
 }
 
 void on_crash_signal(int signal) noexcept {
-    give_terminal_back();
+    leave_as_found();
     const TerminalSys& sys = handler_sys();
     for (const TerminalSignalState::CrashAction& a : terminal_signal_state.crash_actions) {
         if (a.signal != signal || a.before.sa_handler == SIG_DFL) continue;
@@ -250,7 +256,7 @@ void on_crash_signal(int signal) noexcept {
 void on_hang_up_signal(int signal) noexcept {
     const int saved_errno = errno;
     give_close_event();
-    give_terminal_back();
+    leave_as_found();
     end_by_signal(handler_sys(), signal);
     errno = saved_errno;
 }

@@ -21,15 +21,17 @@
 //   terminal again and learns the cursor afresh before the next key.
 //
 // A signal the process was started with ignored (SIGINT and SIGQUIT in a
-// background job of a script, SIGHUP under nohup) stays ignored.
+// background job of a script, SIGHUP under nohup), or that the program
+// ignores itself (SIGPIPE and SIGXFSZ, standard_streams.h), stays ignored.
 //
 // - A window size change (SIGWINCH) is only noted; the console learns the
 //   new size at its next look at the terminal.
 // - Every signal that ends the process first removes the files registered
 //   for it: the temporaries of replacements under way (replacement_file.h),
-//   so that only a kill that cannot be caught leaves one behind. The
-//   handlers are installed by the first registration too, when no console
-//   has installed them.
+//   so that only a kill that cannot be caught leaves one behind. A stop
+//   keeps them, for the program to finish after it goes on. The handlers
+//   are installed by the first registration too, when no console has
+//   installed them.
 //
 // Handlers only do what is safe there: they set flags, call tcsetattr,
 // write a fixed sequence, and raise. They never touch the output the console

@@ -30,6 +30,8 @@ class MemoryConsole final : public ConsoleApi {
     void set_output_redirected(bool redirected) { output_redirected_ = redirected; }
     // Standard input redirected: get_mode fails on the input handle.
     void set_input_redirected(bool redirected) { input_redirected_ = redirected; }
+    // Standard error shows in the console's window.
+    void set_standard_error_shown(bool shown) { standard_error_shown_ = shown; }
 
     // --- inspection -------------------------------------------------------
     // Row y of the screen buffer (absolute) as its characters, full width.
@@ -45,6 +47,8 @@ class MemoryConsole final : public ConsoleApi {
     std::uint32_t input_mode() const { return input_mode_; }
     // Bytes received through write_file.
     const std::string& output() const { return output_; }
+    // Lines received through write_error_line, each ending in a line feed.
+    const std::string& error_output() const { return error_output_; }
     const std::vector<std::pair<std::uint32_t, std::uint32_t>>& beeps() const { return beeps_; }
     const std::vector<std::uint32_t>& sleeps() const { return sleeps_; }
     int write_cells_calls() const { return write_cells_calls_; }
@@ -109,6 +113,8 @@ class MemoryConsole final : public ConsoleApi {
     void beep(std::uint32_t frequency_hz, std::uint32_t duration_ms) override;
     void sleep(std::uint32_t ms) override;
     bool buffer_is_window() const override { return buffer_is_window_; }
+    bool shows_standard_error() override { return standard_error_shown_; }
+    void write_error_line(std::string_view line) override { error_output_.append(line) += '\n'; }
     void flush() override { ++flushes_; }
     int flushes() const { return flushes_; }
 
@@ -136,7 +142,9 @@ class MemoryConsole final : public ConsoleApi {
     bool buffer_is_window_ = false;
     bool output_redirected_ = false;
     bool input_redirected_ = false;
+    bool standard_error_shown_ = false;
     std::string output_;
+    std::string error_output_;
     std::uint32_t write_limit_ = 0;
     bool write_failing_ = false;
     bool write_cells_failing_ = false;

@@ -32,7 +32,9 @@ class ReplacementTest : public ::testing::Test {
     // A replacement of name_ with `bytes` written, or nullptr.
     ReplacementFile* begin_with(const std::string& bytes) const {
         ReplacementFile* file = begin_replacement(name_);
-        if (file != nullptr) std::fputs(bytes.c_str(), replacement_stream(*file));
+        const bool written =
+            file == nullptr || replacement_write(*file, bytes.data(), bytes.size());
+        EXPECT_TRUE(written);
         return file;
     }
 

@@ -9,9 +9,12 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <cctype>
 #include <cstring>
+#include <string>
 
 #include "platform/replacement_file_internal.h"
 
@@ -56,6 +59,11 @@ void forget_removal(ReplacementFile& file) {
     file.removal_slot = -1;
 }
 
+bool fail_with(ReplacementFile& file, DWORD error) {
+    if (file.error == 0) file.error = static_cast<int>(error);
+    return false;
+}
+
 // The attributes a file may be given; read-only never reaches here.
 constexpr DWORD kept_attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -64,11 +72,16 @@ constexpr DWORD kept_attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM 
 
 bool inspect_old(ReplacementFile& file) {
     const DWORD attributes = ::GetFileAttributesA(file.name.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (::GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+        note_error(file);
+        return false;
+    }
+    // What moving a file over a directory meets.
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return fail_with(file, ERROR_ACCESS_DENIED);
     // A link is replaced, never written through.
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return true;
-    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return fail_with(file, ERROR_ACCESS_DENIED);
     file.old_is_file = true;
     file.old_permissions = attributes & kept_attributes;
     return true;
@@ -78,17 +91,22 @@ Created create_temporary(ReplacementFile& file) {
     const HANDLE handle = ::CreateFileA(file.temporary.c_str(), GENERIC_WRITE | DELETE,
                                         FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return ::GetLastError() == ERROR_FILE_EXISTS ? Created::name_taken : Created::no;
+    if (handle == INVALID_HANDLE_VALUE) {
+        note_error(file);
+        if (file.error == ERROR_FILE_EXISTS) return Created::name_taken;
+        return file.error == ERROR_ACCESS_DENIED ? Created::refused : Created::no;
+    }
     file.removal_slot = register_for_removal(file.temporary);
     const int fd = file.removal_slot >= 0 ? ::_open_osfhandle(reinterpret_cast<intptr_t>(handle),
                                                               _O_WRONLY | _O_BINARY)
                                           : -1;
     if (fd < 0) {
+        (void)fail_with(file, ERROR_FILENAME_EXCED_RANGE);  // or all slots taken
         ::CloseHandle(handle);
     } else {
         file.stream = ::_fdopen(fd, "wb");
         if (file.stream != nullptr) return Created::yes;
+        note_error(file);
         ::_close(fd);
     }
     remove_temporary(file);
@@ -96,15 +114,21 @@ Created create_temporary(ReplacementFile& file) {
 }
 
 bool sync(ReplacementFile& file) {
-    return ::_commit(::_fileno(file.stream)) == 0;
+    if (::_commit(::_fileno(file.stream)) == 0) return true;
+    note_error(file);
+    return false;
 }
 
+// The write-through move is on the disk, the folder's entry included, when
+// it returns.
 bool move_into_place(ReplacementFile& file) {
     if (file.old_is_file && file.old_permissions != 0)
         (void)::SetFileAttributesA(file.temporary.c_str(), file.old_permissions);
     if (::MoveFileExA(file.temporary.c_str(), file.name.c_str(),
-                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0)
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+        note_error(file);
         return false;
+    }
     forget_removal(file);
     return true;
 }
@@ -112,6 +136,70 @@ bool move_into_place(ReplacementFile& file) {
 void remove_temporary(ReplacementFile& file) {
     (void)::DeleteFileA(file.temporary.c_str());
     forget_removal(file);
+}
+
+bool open_in_place(ReplacementFile& file) {
+    const HANDLE handle = ::CreateFileA(file.name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        note_error(file);
+        return false;
+    }
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        ::CloseHandle(handle);
+        return fail_with(file, ERROR_ACCESS_DENIED);
+    }
+    file.in_place_handle = reinterpret_cast<std::intptr_t>(handle);
+    return true;
+}
+
+bool rewrite_in_place(ReplacementFile& file) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(file.in_place_handle);
+    const std::string& bytes = file.in_place_content;
+    bool written = true;
+    for (std::size_t done = 0; written && done < bytes.size();) {
+        DWORD n = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
+        written = ::WriteFile(handle, bytes.data() + done, chunk, &n, nullptr) != 0 && n > 0;
+        done += n;
+    }
+    written = written && ::SetEndOfFile(handle) != 0 && ::FlushFileBuffers(handle) != 0;
+    if (!written) note_error(file);
+    if (::CloseHandle(handle) == 0 && written) {
+        note_error(file);
+        written = false;
+    }
+    file.in_place_handle = -1;
+    return written;
+}
+
+void close_in_place(ReplacementFile& file) {
+    if (file.in_place_handle != -1) ::CloseHandle(reinterpret_cast<HANDLE>(file.in_place_handle));
+    file.in_place_handle = -1;
+}
+
+void note_error(ReplacementFile& file) {
+    // A failure of the C library's stream functions leaves the system's
+    // error of the call under them; a write fault when it left none.
+    const DWORD error = ::GetLastError();
+    if (file.error == 0) file.error = error != 0 ? static_cast<int>(error) : ERROR_WRITE_FAULT;
+}
+
+int out_of_memory_error() {
+    return ERROR_NOT_ENOUGH_MEMORY;
+}
+
+std::string describe_error(int error) {
+    std::array<char, 512> text{};
+    const DWORD length = ::FormatMessageA(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(error), 0, text.data(), static_cast<DWORD>(text.size()), nullptr);
+    std::string words(text.data(), length);
+    // The system's sentences end in a full stop and a line end.
+    while (!words.empty() &&
+           (words.back() == '.' || std::isspace(static_cast<unsigned char>(words.back()))))
+        words.pop_back();
+    return words.empty() ? "error " + std::to_string(error) : words;
 }
 
 unsigned long process_number() {

@@ -27,6 +27,9 @@ void open_missing_standard_streams() {
     }
 }
 
+// Windows has no such signals: a failed write is a failed write already.
+void fail_writes_without_signals() {}
+
 bool standard_input_ready() {
     const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
     switch (::GetFileType(in)) {

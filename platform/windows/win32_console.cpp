@@ -280,6 +280,14 @@ class Win32Console final : public ConsoleApi {
 
     void flush() override { send_held_output(); }
 
+    // Both are consoles: the one console of the process, as a rule.
+    bool shows_standard_error() override {
+        CONSOLE_SCREEN_BUFFER_INFO csbi{};
+        DWORD mode = 0;
+        return GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &csbi) &&
+               GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode);
+    }
+
     bool peek_input(Handle h, InputEvent& event, std::uint32_t& count) override {
         flush();
         return take_input(PeekConsoleInputA, h, event, count);
