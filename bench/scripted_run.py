@@ -8,7 +8,9 @@ transcript that run produced to a file. A flood of rejected answers (every
 statement shown again for each) is measured the same way beside `cat` of its
 own transcript, with the write calls on standard output (strace, when there
 is one). Prints medians and ratios, and the program's resident set (ps)
-while it waits at the final prompt, after the report has been written.
+while it waits at the final prompt, after the report has been written. Each
+figure is given as time and as CPU time (the process's user and system time):
+on a busy machine the time mostly measures the wait for a processor.
 
 The runs work in a directory in memory (/dev/shm, where there is one): the
 program hands RESULTS.TXT to the disk before it takes the name, which on a
@@ -84,7 +86,7 @@ def spawn_timed(argv, stdin_path, stdout_path, cwd):
                              file_actions=[(os.POSIX_SPAWN_DUP2, fin, 0),
                                            (os.POSIX_SPAWN_DUP2, fout, 1),
                                            (os.POSIX_SPAWN_OPEN, 2, os.devnull, os.O_WRONLY, 0)])
-        _, status = os.waitpid(pid, 0)
+        _, status, usage = os.wait4(pid, 0)
         elapsed = time.perf_counter() - start
     finally:
         os.chdir(old)
@@ -92,17 +94,27 @@ def spawn_timed(argv, stdin_path, stdout_path, cwd):
         os.close(fout)
     if os.waitstatus_to_exitcode(status) not in (0, 1):  # a flood ends with input: 1
         raise SystemExit("%s ended with status %d" % (argv[0], status))
-    return elapsed
+    return elapsed, usage.ru_utime + usage.ru_stime
 
 
 def medians(runs, cwd, commands):
-    """The median time of each command, {name: (argv, stdin, stdout)}, run by
-    turns so that they share the machine's moods alike."""
+    """The median time and CPU time of each command, {name: (argv, stdin,
+    stdout)}, run by turns so that they share the machine's moods alike."""
     times = {name: [] for name in commands}
     for _ in range(runs):
         for name, (argv, stdin_path, stdout_path) in commands.items():
             times[name].append(spawn_timed(argv, stdin_path, stdout_path, cwd))
-    return {name: statistics.median(t) for name, t in times.items()}
+    return {name: tuple(statistics.median(m) for m in zip(*t)) for name, t in times.items()}
+
+
+def table(title, extra, rows):
+    """Rows of (name, (time, CPU time), extra), the first one cat's."""
+    cat = rows[0][1]
+    print(title)
+    print("%-28s %10s %7s %10s %7s %14s" % ("", "median ms", "x cat", "CPU ms", "x cat", extra))
+    for name, (wall, cpu), more in rows:
+        print("%-28s %10.3f %7.2f %10.3f %7.2f %14s" %
+              (name, wall * 1000, wall / cat[0], cpu * 1000, cpu / cat[1], more))
 
 
 def memory_directory():
@@ -176,31 +188,27 @@ def main():
         calls = {name: write_calls(argv, path("flood.txt"), d) for name, argv in programs.items()}
         rss = {name: resident_at_final_prompt(argv[0], d) for name, argv in programs.items()}
 
-    print("scripted run: %d runs each, by turns, in %s; transcript %d bytes" %
-          (args.runs, memory_directory() or tempfile.gettempdir(), size))
-    print("%-28s %10s %10s %14s" % ("", "median ms", "x cat", "rss at end KB"))
-    print("%-28s %10.3f %10s %14s" % ("cat of the transcript", t["cat"] * 1000, "1.00", ""))
-    for name in programs:
-        print("%-28s %10.3f %10.2f %14d" % (name, t[name] * 1000, t[name] / t["cat"], rss[name]))
-    print("%-28s %10.3f %10.2f %14s" % ("pelorin, RESULTS.TXT on disk", t["on_disk"] * 1000,
-                                        t["on_disk"] / t["cat"], ""))
+    table("scripted run: %d runs each, by turns, in %s; transcript %d bytes" %
+          (args.runs, memory_directory() or tempfile.gettempdir(), size), "rss at end KB",
+          [("cat of the transcript", t["cat"], "")] +
+          [(name, t[name], rss[name]) for name in programs] +
+          [("pelorin, RESULTS.TXT on disk", t["on_disk"], "")])
     print("(aim: pelorin at most 1.2 x cat)")
     print()
-    print("flood: %d bytes of rejected answers, %d runs each, by turns; transcript %d bytes" %
-          (args.flood_bytes, args.flood_runs, flood_size))
-    print("%-28s %10s %10s %14s" % ("", "median ms", "x cat", "write calls"))
-    print("%-28s %10.1f %10s %14s" % ("cat of the transcript", f["cat"] * 1000, "1.00", ""))
-    for name in programs:
-        print("%-28s %10.1f %10.2f %14s" % (name, f[name] * 1000, f[name] / f["cat"], calls[name]))
+    table("flood: %d bytes of rejected answers, %d runs each, by turns; transcript %d bytes" %
+          (args.flood_bytes, args.flood_runs, flood_size), "write calls",
+          [("cat of the transcript", f["cat"], "")] +
+          [(name, f[name], calls[name]) for name in programs])
     print("(aim: pelorin at most 2 x cat)")
     if "baseline" in programs:
         print()
-        print("baseline / pelorin: scripted %.2f, flood %.2f" %
-              (t["baseline"] / t["pelorin"], f["baseline"] / f["pelorin"]))
+        print("baseline / pelorin: scripted %.2f, flood %.2f (CPU: %.2f, %.2f)" %
+              (t["baseline"][0] / t["pelorin"][0], f["baseline"][0] / f["pelorin"][0],
+               t["baseline"][1] / t["pelorin"][1], f["baseline"][1] / f["pelorin"][1]))
     for name in wine:
         print("%s: scripted %.1f ms (%.2f x linux pelorin), flood %.1f ms (%.2f x)" %
-              (name, t[name] * 1000, t[name] / t["pelorin"], f[name] * 1000,
-               f[name] / f["pelorin"]))
+              (name, t[name][0] * 1000, t[name][0] / t["pelorin"][0], f[name][0] * 1000,
+               f[name][0] / f["pelorin"][0]))
 
 
 if __name__ == "__main__":
