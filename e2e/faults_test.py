@@ -307,7 +307,7 @@ class OutOfMemory(Fault):
             self.assert_old_or_new()
             if code == 0:
                 break
-        self.assertGreater(n, 100)
+        self.assertGreater(n, 50)  # the shim took part: a whole run allocates that often
 
     def test_on_a_terminal_gives_the_terminal_back(self):
         for n in itertools.count(0, 37):

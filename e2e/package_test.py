@@ -5,10 +5,12 @@
 (pelorin and pelorin-results) and their manual pages, and the programs must
 run from there. The pages must render without a warning; pelorin's must
 quote the texts the program prints exactly as it prints them, and its
-examples must do what they say when run. The Debian package built with
-cpack must carry the name, the version the program announces, its library
-dependencies and the same four files, the pages compressed, with checksums
-that match. The Windows ZIP must hold both programs and both pages as text.
+examples must do what they say when run; where the build links the C++
+runtime in (PELORIN_STATIC_RUNTIME=1), they need no shared one. The Debian
+package built with cpack must carry the name, the version the program
+announces, its library dependencies (the shared C++ runtime among them) and
+the same four files, the pages compressed, with checksums that match. The
+Windows ZIP must hold both programs and both pages as text.
 
 Environment: PELORIN_BUILD_DIR (a configured and built tree), PELORIN_CMAKE,
 PELORIN_CPACK (the CMake and CPack of that build); PELORIN_MINGW_BUILD_DIR (a
@@ -36,7 +38,9 @@ ALL_YES_INPUT = b"ok\nILE\n80\n" + b"y\n" * 54 + b"ok\n"
 BUILD = Path(os.environ.get("PELORIN_BUILD_DIR", "build/release")).resolve()
 CMAKE = os.environ.get("PELORIN_CMAKE", "cmake")
 CPACK = os.environ.get("PELORIN_CPACK", "cpack")
+STATIC_RUNTIME = os.environ.get("PELORIN_STATIC_RUNTIME") == "1"
 TIMEOUT = 60
+CXX_RUNTIME = re.compile(r"^lib(stdc\+\+|c\+\+|gcc_s)\.so")
 
 
 def run(cmd, **kwargs):
@@ -47,6 +51,12 @@ def announced_version():
     """The version in the banner the program prints ("Pelorin 0.1.5")."""
     match = re.search(rb"\r\nPelorin (\S+)\r\n", GOLDEN_ALL_YES)
     return match.group(1).decode()
+
+
+def shared_libraries(program):
+    """The shared libraries a program names (its NEEDED entries)."""
+    shown = run(["readelf", "--dynamic", str(program)]).stdout.decode()
+    return re.findall(r"\(NEEDED\)\s+Shared library: \[([^\]]+)\]", shown)
 
 
 def files_under(root):
@@ -121,6 +131,14 @@ class Install(ScriptedRunMixin, unittest.TestCase):
 
     def test_installed_program_ignores_its_arguments(self):
         self.assert_runs_all_yes(installed("bin/pelorin"), ["--help", "-v", "x"])
+
+    @unittest.skipUnless(STATIC_RUNTIME and shutil.which("readelf"),
+                         "this build links the shared C++ runtime, or readelf is missing")
+    def test_installed_programs_carry_the_cxx_runtime(self):
+        for program in ("bin/pelorin", "bin/pelorin-results"):
+            libraries = shared_libraries(installed(program))
+            self.assertIn("libc.so.6", libraries)
+            self.assertEqual([lib for lib in libraries if CXX_RUNTIME.match(lib)], [], program)
 
 
 @unittest.skipUnless(shutil.which("groff"), "groff is not installed: manual page not rendered")
@@ -232,6 +250,12 @@ class DebianPackage(ScriptedRunMixin, unittest.TestCase):
         self.assertTrue(self.field("Description").startswith("socionic type questionnaire"))
         # Found by dpkg-shlibdeps from the program's own libraries.
         self.assertRegex(self.field("Depends"), r"\blibc6 \(>= [0-9.]+\)")
+        # The shared C++ runtime, as Debian links its programs.
+        self.assertRegex(self.field("Depends"), r"\blib(stdc|c)\+\+[0-9-]+ \(>= [^)]+\)")
+        if shutil.which("readelf"):
+            for program in ("usr/bin/pelorin", "usr/bin/pelorin-results"):
+                libraries = shared_libraries(self.tree / program)
+                self.assertTrue(any(CXX_RUNTIME.match(lib) for lib in libraries), program)
         info = run(["dpkg-deb", "-I", str(self.deb)])
         self.assertEqual(info.returncode, 0)
 

@@ -1,5 +1,6 @@
 #include "textio/number_text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -198,7 +199,9 @@ double single_bias(double d) {
     return d + (e >= 0 ? std::pow(10.0, -(e + 8)) : std::pow(10.0, e - 6));
 }
 
-Text whole_number_field(float v, int width) {
+}  // namespace
+
+Text rounded_number_field(float v, int width) {
     const double d = single_bias(static_cast<double>(v));
     const double m = std::fabs(d);
     const int k = m == 0 ? 0 : static_cast<int>(std::floor(std::log10(m))) + 1;
@@ -220,6 +223,25 @@ Text whole_number_field(float v, int width) {
         out += marker;
     }
     return out;
+}
+
+namespace {
+
+// A whole number from 0 that fits the field, as the statement numbers are:
+// its digits, right-aligned. The general path gives these the same bytes
+// (the bias stays in the fraction, which rounds down), but costs logarithms,
+// powers and a printf for every statement shown.
+bool small_whole_number_field(float v, int width, Text& out) {
+    if (!(v >= 0 && v < 16777216.0f)) return false;  // NaN too; the rest fits 32 bits
+    const auto n = static_cast<std::uint32_t>(v);
+    if (static_cast<float>(n) != v) return false;
+    char digits[10];
+    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    const auto count = static_cast<int>(end - digits);
+    if (count > width) return false;
+    out.append(static_cast<std::size_t>(width - count), ' ');
+    out.append(digits, end);
+    return true;
 }
 
 }  // namespace
@@ -286,7 +308,8 @@ Text pattern_value(float v) {
         }
         copy_literal(out);
         const int width = read_field_width();
-        if (width > 0) out += whole_number_field(v, width);
+        if (width > 0 && !small_whole_number_field(v, width, out))
+            out += rounded_number_field(v, width);
         copy_literal(out);
     } catch (const std::bad_alloc&) {
         out.clear();

@@ -17,5 +17,9 @@ Text format_single_digits(float v);
 void pattern_begin(std::string_view pattern);
 Text pattern_value(float v);
 Text pattern_end();
+// The numeric field of `width` places for any value: the single rounded to a
+// whole number through doubles, cut and marked when it does not fit.
+// format_using writes a whole number from 0 that fits without it.
+Text rounded_number_field(float v, int width);
 
 }  // namespace pelorin::textio

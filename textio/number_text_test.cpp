@@ -165,6 +165,20 @@ TEST(FormatUsing, StatementNumbers) {
         ASSERT_EQ(format_using("Q###: ", static_cast<float>(q)).size(), 6u);
 }
 
+TEST(FormatUsing, WholeNumbersAsTheRoundingThroughDoublesWritesThem) {
+    // Every whole number up to 10001 in fields of one to four places: each
+    // statement number a bank of 255 slots can show, and the field overflowing.
+    // Up to 1001 the halves and quarters between them too, which only the
+    // rounding through doubles writes.
+    for (int width = 1; width <= 4; ++width) {
+        const std::string field(static_cast<std::size_t>(width), '#');
+        for (int quarters = -8; quarters <= 4 * 10'001; quarters += quarters < 4 * 1'001 ? 1 : 4) {
+            const float v = static_cast<float>(quarters) / 4;
+            ASSERT_EQ(format_using(field, v), rounded_number_field(v, width)) << v << " " << field;
+        }
+    }
+}
+
 TEST(FormatUsing, RoundingOfFractions) {
     // The bias makes a single's exact half go up; a fraction below one half goes down.
     EXPECT_EQ(format_using("###", 2.5f), "  3");

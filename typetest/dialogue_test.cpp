@@ -22,8 +22,8 @@ class Dialogue : public QuestionnaireTest {
     std::string screen(int q) const {
         char number[8];
         std::snprintf(number, sizeof number, "Q%3d: ", q);
-        return "\r\n" + std::string(number) + state_.bank.statements[static_cast<std::size_t>(q)] +
-               "\r\n\r\n" + hint;
+        return "\r\n" + std::string(number) +
+               std::string(state_.bank.statements[static_cast<std::size_t>(q)]) + "\r\n\r\n" + hint;
     }
     int count(const std::string& needle, std::size_t from = 0) const {
         int n = 0;

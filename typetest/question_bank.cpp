@@ -1,8 +1,10 @@
 #include "typetest/question_bank.h"
 
 #include <array>
+#include <cstdint>
+#include <stdexcept>
 
-#include "textio/number_text.h"
+#include "textio/text_ops.h"
 
 namespace pelorin::typetest {
 
@@ -239,6 +241,57 @@ constexpr std::string_view shipped_bank[] = {
 };
 // clang-format on
 
+// A weight as the bank writes it, digits with at most one point, to the
+// single that text_to_single makes of the same text: the double nearest to
+// the decimal, then the single nearest to that double. The digits as a whole
+// number and the power of ten are both exact doubles (at most 15 digits), so
+// their quotient, rounded once, is that nearest double.
+constexpr float weight_from_text(std::string_view text) {
+    std::uint64_t digits = 0;
+    int count = 0;
+    int scale = 0;
+    bool point = false;
+    for (const char c : text) {
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c >= '0' && c <= '9' && count < 15) {
+            digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+            ++count;
+            scale += point ? 1 : 0;
+        } else {
+            throw std::invalid_argument("a bank weight is up to 15 digits with an optional point");
+        }
+    }
+    if (count == 0) throw std::invalid_argument("a bank weight has no digit");
+    double power = 1;
+    for (int i = 0; i < scale; ++i)
+        power *= 10;
+    return static_cast<float>(static_cast<double>(digits) / power);
+}
+
+// The bank's tables from its items; evaluated while the program is compiled
+// for the shipped bank, so that a fault in it fails the build.
+constexpr QuestionBank read_bank(std::span<const std::string_view> source) {
+    QuestionBank bank;
+    std::size_t cursor = 0;
+    const auto next = [&]() -> std::string_view {
+        if (cursor == source.size()) throw std::invalid_argument("the bank ends before \"END\"");
+        return source[cursor++];
+    };
+    for (std::size_t slot = 1; slot < BANK_SLOTS; ++slot) {
+        bank.statements[slot] = next();
+        if (bank.statements[slot] == BANK_END) return bank;
+        for (std::size_t t = 1; t <= TYPE_COUNT; ++t)
+            bank.yes[slot][t] = weight_from_text(next());
+        for (std::size_t t = 1; t <= TYPE_COUNT; ++t)
+            bank.no[slot][t] = weight_from_text(next());
+    }
+    // Without "END" in a slot the dialogue would walk past the last one.
+    throw std::invalid_argument("\"END\" does not stand within the bank's slots");
+}
+
+constexpr QuestionBank shipped_tables = read_bank(shipped_bank);
+
 }  // namespace
 
 bool QuestionBank::is_end(int slot) const {
@@ -250,25 +303,11 @@ std::span<const std::string_view> bank_source() {
 }
 
 void load_question_bank(QuestionBank& bank) {
-    load_question_bank(bank, bank_source());
+    bank = shipped_tables;
 }
 
 void load_question_bank(QuestionBank& bank, std::span<const std::string_view> source) {
-    std::size_t cursor = 0;
-    // A missing item reads as the empty text, so a malformed bank cannot read
-    // past its end.
-    const auto next = [&]() -> std::string_view {
-        return cursor < source.size() ? source[cursor++] : std::string_view{};
-    };
-    for (int i = 1; i < BANK_SLOTS; ++i) {
-        auto slot = static_cast<std::size_t>(i);
-        textio::text_assign(bank.statements[slot], textio::Text(next()));
-        if (bank.is_end(i)) return;
-        for (int t = 1; t <= TYPE_COUNT; ++t)
-            bank.yes[slot][t] = textio::text_to_single(next());
-        for (int t = 1; t <= TYPE_COUNT; ++t)
-            bank.no[slot][t] = textio::text_to_single(next());
-    }
+    bank = read_bank(source);
 }
 
 }  // namespace pelorin::typetest

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "textio/number_text.h"
 
 namespace pelorin::typetest {
 namespace {
@@ -100,13 +105,28 @@ TEST_F(ShippedBank, StatementsWhoseNoChangesNothing) {
     }
 }
 
+TEST_F(ShippedBank, EachWeightIsBitForBitTheSingleOfItsText) {
+    const auto source = bank_source();
+    const std::size_t items = 33;  // per statement: its text, 16 yes and 16 no weights
+    ASSERT_EQ(source.size(), 54 * items + 1) << "then \"END\"";
+    for (std::size_t k = 0; k + 1 < source.size(); ++k) {
+        const int i = static_cast<int>(k / items) + 1;
+        const std::size_t item = k % items;
+        if (item == 0) continue;  // the statement
+        const float weight = item <= 16 ? yes(i)[item] : no(i)[item - 16];
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(weight),
+                  std::bit_cast<std::uint32_t>(textio::text_to_single(source[k])))
+            << "statement " << i << ", item " << item << ": " << source[k];
+    }
+}
+
 TEST(LoadQuestionBank, EndIsTheWholeTextInItsCase) {
     std::vector<std::string_view> source = {"ENDING"};
     for (int k = 0; k < 32; ++k)
         source.push_back("0.5");
     source.push_back("end");
     for (int k = 0; k < 32; ++k)
-        source.push_back(k < 16 ? "1" : "&H2");
+        source.push_back(k < 16 ? "1" : "2.");
     source.push_back("END");
     QuestionBank bank;
     load_question_bank(bank, source);
@@ -117,23 +137,25 @@ TEST(LoadQuestionBank, EndIsTheWholeTextInItsCase) {
     EXPECT_EQ(bank.no[2][1], 2.0f);
 }
 
-TEST(LoadQuestionBank, StopsAfter255StatementsWithoutATerminator) {
+TEST(LoadQuestionBank, RefusesWhatTheDialogueCouldWalkPastOrMisread) {
     std::vector<std::string_view> source;
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < 255; ++i) {
         source.push_back("statement");
-        for (int k = 0; k < 32; ++k)
-            source.push_back("0.1");
+        source.insert(source.end(), 32, "0.1");
     }
+    source.push_back("END");
     QuestionBank bank;
+    EXPECT_THROW(load_question_bank(bank, source), std::invalid_argument) << "no slot for END";
+    source.erase(source.begin(), source.begin() + 33);
     load_question_bank(bank, source);
-    EXPECT_EQ(bank.statements[255], "statement");
-    EXPECT_FALSE(bank.is_end(255));
-    // A source cut short reads as empty items, not past its end.
-    QuestionBank short_bank;
-    const std::string_view cut[] = {"only a text", "0.5"};
-    load_question_bank(short_bank, cut);
-    EXPECT_EQ(short_bank.yes[1][1], 0.5f);
-    EXPECT_EQ(short_bank.yes[1][2], 0.0f);
+    EXPECT_TRUE(bank.is_end(255)) << "the last slot";
+    for (const char* weight :
+         {"", ".", "0.1.2", " 0.5", "-0.5", "1e2", "&H2", "1234567890123456"}) {
+        source[1] = weight;
+        EXPECT_THROW(load_question_bank(bank, source), std::invalid_argument) << weight;
+    }
+    source.resize(2);
+    EXPECT_THROW(load_question_bank(bank, source), std::invalid_argument) << "cut short";
 }
 
 }  // namespace
