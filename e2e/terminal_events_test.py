@@ -147,6 +147,20 @@ class TerminalEvents(ScratchDirTestCase):
         self.answer(term, "50", HINT)
         self.finish(term, ["ok", want + "Y", "50"], 0)
 
+    def test_one_row_window_shows_what_is_typed(self):
+        term = self.start(80, 24)
+        self.answer(term, "ok", TYPE_PROMPT)
+        term.resize(80, 1)
+        term.type("abcd")
+        term.wait(lambda: term.screen() == ["abcd"] and term.cursor() == (5, 1), what="abcd")
+        term.keys("Left", "Left")
+        term.type("X")
+        term.wait(lambda: term.screen() == ["abXcd"] and term.cursor() == (4, 1), what="abXcd")
+        term.resize(80, 24)
+        self.answer(term, "", CONFIDENCE_PROMPT)
+        self.answer(term, "50", HINT)
+        self.finish(term, ["ok", "abXcd", "50"], 0)
+
     def test_window_changed_before_and_after_the_report(self):
         term = self.start(60, 20)
         lines = ["ok", "ILE", "50"] + ["y"] * (STATEMENTS - 1)
@@ -163,6 +177,12 @@ class TerminalEvents(ScratchDirTestCase):
         screen = term.screen()
         self.assertTrue(any(r.startswith("ESI :") for r in screen), screen)
         self.assertEqual([r for r in screen if r][-1], INTRO_END)
+        # Narrow, then wide again: the rows that left the top come back, as
+        # many as the window holds.
+        term.resize(30, 10)
+        term.wait(lambda: " continue." in term.screen(), what="the report at 30 columns")
+        term.resize(70, 24)
+        term.wait(lambda: "Test Results :" in term.screen(), what="the whole report at 70 columns")
         self.answer(term, "ok")
         term.wait(term.dead, what="the end")
         _, results, _ = model(("\n".join(lines + ["y", "ok"]) + "\n").encode(), BANK)
@@ -319,10 +339,13 @@ class TerminalEvents(ScratchDirTestCase):
         term.wait(lambda: term.screen()[0].startswith("x"), what="x in the top row")
         shown = "".join(r.ljust(20) for r in term.screen()).rstrip()
         self.assertEqual(term.cursor(), (2, 1))
+        stored = typed[:typed.index(shown[1:20])] + "x" + typed[typed.index(shown[1:20]):]
+        # A wider window shows the whole answer again.
+        term.resize(80, 6)
+        term.wait(lambda: stored in self.shown(term), what="the whole answer at 80 columns")
         term.keys("Enter")
         self.answer(term, "50")
         term.wait_for_text(HINT[:20])
-        stored = typed[:typed.index(shown[1:20])] + "x" + typed[typed.index(shown[1:20]):]
         # The x went where the screen showed it; the rest of the screen was
         # the answer from there to its end.
         self.assertEqual(stored[stored.index("x"):], shown)

@@ -231,7 +231,8 @@ void TerminalScreen::erase_below_changes() {
     int from = end;
     while (from > 0 && want_[static_cast<std::size_t>(from - 1)] == blank)
         --from;
-    while (from < end && want_[static_cast<std::size_t>(from)] == shown_[static_cast<std::size_t>(from)])
+    while (from < end &&
+           want_[static_cast<std::size_t>(from)] == shown_[static_cast<std::size_t>(from)])
         ++from;
     if (from == end) return;
     int last = end - 1;
@@ -380,9 +381,11 @@ void TerminalScreen::keep_rows(const Cells& cells, const std::vector<char>& cont
         kept_continues_.push_back(continues[static_cast<std::size_t>(y)]);
     }
     const std::size_t excess = kept_.size() > most_kept_cells ? kept_.size() - most_kept_cells : 0;
-    const std::size_t rows = (excess + static_cast<std::size_t>(cols_) - 1) / static_cast<std::size_t>(cols_);
+    const std::size_t rows =
+        (excess + static_cast<std::size_t>(cols_) - 1) / static_cast<std::size_t>(cols_);
     kept_.erase(kept_.begin(), kept_.begin() + static_cast<std::ptrdiff_t>(rows) * cols_);
-    kept_continues_.erase(kept_continues_.begin(), kept_continues_.begin() + static_cast<std::ptrdiff_t>(rows));
+    kept_continues_.erase(kept_continues_.begin(),
+                          kept_continues_.begin() + static_cast<std::ptrdiff_t>(rows));
 }
 
 void TerminalScreen::settle() {

@@ -2,10 +2,12 @@
 // typed on a terminal become the edited line, with one write per key.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
 #include "platform/posix/testing/terminal_console_fixture.h"
+#include "platform/posix/testing/terminal_emulator.h"
 #include "textio/answer_input.h"
 #include "textio/line_editor.h"
 #include "textio/text_services.h"
@@ -58,7 +60,8 @@ TEST_F(TerminalEditorTest, OneWritePerKeyAndNoMoreThanTheChange) {
     ASSERT_TRUE(line.has_value());
     EXPECT_EQ(*line, "abXc");
     console->flush();
-    EXPECT_EQ(bursts(), (std::vector<std::string>{"a", "b", "c", "\b", "Xc\b", "c"}));  // Right: the c again
+    EXPECT_EQ(bursts(),
+              (std::vector<std::string>{"a", "b", "c", "\b", "Xc\b", "c"}));  // Right: the c again
     EXPECT_EQ(info().cursor, at(4, 1));
 }
 
@@ -106,6 +109,45 @@ TEST_F(TerminalEditorTest, WindowResizedWhileEditingIsLearntAtTheNextKey) {
     EXPECT_EQ(info().size, at(30, 8));
     EXPECT_EQ(info().cursor, at(3, 4));
 }
+
+// Random editing keys, from the top row of a window that held something
+// before (nothing scrolls) or from its bottom row (the line scrolls it up):
+// the bytes sent, played on a terminal, show the line the editor returns and
+// the cursor where the console has it.
+class RandomKeys : public TerminalEditorTest, public ::testing::WithParamInterface<unsigned> {};
+
+TEST_P(RandomKeys, TerminalShowsTheEditedLine) {
+    const int cols = 10;
+    const int rows = 8;
+    const Coord origin = at(0, GetParam() % 2 == 0 ? 0 : rows - 1);
+    start(cols, rows, origin);
+    const std::vector<std::string> keys = {"a",      "b",       "c",      "d",      "\x1b[D",
+                                           "\x1b[C", "\x1b[H",  "\x1b[F", "\x1b[A", "\x1b[B",
+                                           "\x7f",   "\x1b[3~", "\x1b"};
+    std::mt19937 random(GetParam());
+    std::vector<std::string> typed;
+    for (int i = 0; i < 40; ++i)
+        typed.push_back(keys[std::uniform_int_distribution<std::size_t>(0, 12)(random) % 13]);
+    typed.push_back("\r");
+    type(typed);
+    const std::optional<textio::Text> line = textio::read_console_line();
+    ASSERT_TRUE(line.has_value());
+    console->flush();
+    testing::TerminalEmulator term(cols, rows);
+    term.place_cursor(origin.x, origin.y);
+    term.feed("\x1b[J");  // sent at the start, before the writes were cleared
+    for (const std::string& burst : bursts())
+        if (burst != testing::cpr_request()) term.feed(burst);
+    std::u32string shown;
+    for (int y = origin.y - term.scrolled_off(); y < rows; ++y)
+        shown += term.row(y);
+    std::u32string want(line->begin(), line->end());
+    want.resize(shown.size(), U' ');
+    EXPECT_EQ(shown, want);
+    EXPECT_EQ(at(term.x(), term.y()), info().cursor);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomKeys, ::testing::Range(1u, 31u));
 
 }  // namespace
 }  // namespace pelorin::platform
