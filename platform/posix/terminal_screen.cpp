@@ -573,11 +573,13 @@ void TerminalScreen::redraw_cursor_line(int cols, int rows, Coord reported) {
     const Cells before = want_;
     lay_out(lines, -start, 0, cursor_offset);
     // The rows above the line are as the shell left them; from the line's
-    // first row on the terminal is blanked, so that those rows are known.
-    std::copy(before.begin(), before.begin() + index(0, start), want_.begin());
-    go_to(Coord{0, start});
+    // first row on the screen the terminal is blanked, so that those rows
+    // are known. (A line begun above the screen starts in the top row.)
+    const int top = std::max(start, 0);
+    std::copy(before.begin(), before.begin() + index(0, top), want_.begin());
+    go_to(Coord{0, top});
     vt::erase_below(out_);
-    std::fill(shown_.begin() + index(0, start), shown_.end(), blank);
+    std::fill(shown_.begin() + index(0, top), shown_.end(), blank);
 }
 
 }  // namespace pelorin::platform
