@@ -147,20 +147,6 @@ class TerminalEvents(ScratchDirTestCase):
         self.answer(term, "50", HINT)
         self.finish(term, ["ok", want + "Y", "50"], 0)
 
-    def test_one_row_window_shows_what_is_typed(self):
-        term = self.start(80, 24)
-        self.answer(term, "ok", TYPE_PROMPT)
-        term.resize(80, 1)
-        term.type("abcd")
-        term.wait(lambda: term.screen() == ["abcd"] and term.cursor() == (5, 1), what="abcd")
-        term.keys("Left", "Left")
-        term.type("X")
-        term.wait(lambda: term.screen() == ["abXcd"] and term.cursor() == (4, 1), what="abXcd")
-        term.resize(80, 24)
-        self.answer(term, "", CONFIDENCE_PROMPT)
-        self.answer(term, "50", HINT)
-        self.finish(term, ["ok", "abXcd", "50"], 0)
-
     def test_window_changed_before_and_after_the_report(self):
         term = self.start(60, 20)
         lines = ["ok", "ILE", "50"] + ["y"] * (STATEMENTS - 1)

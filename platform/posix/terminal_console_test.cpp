@@ -320,6 +320,17 @@ TEST_F(TerminalConsoleTest, EveryWaitSendsWhatIsHeld) {
     EXPECT_EQ(t.written(), "abcd!");
 }
 
+// One row high, the engine writes its text whole: drawn, and the cursor after it.
+TEST_F(TerminalConsoleTest, TextWrittenWholeIsDrawnWithTheCursorAfterIt) {
+    ready(10, 1, at(0, 0));
+    std::uint32_t written = 0;
+    ASSERT_TRUE(console->write_file(out, "ab", 2, written));
+    ASSERT_TRUE(console->set_cursor_position(out, at(2, 0)));
+    ASSERT_TRUE(console->write_file(out, "c\r\n", 3, written));
+    EXPECT_EQ(t.written(), "abc\r\n");  // side by side, then the row scrolls
+    EXPECT_EQ(info().cursor, at(0, 0));
+}
+
 TEST_F(TerminalConsoleTest, ScrollSequences) {
     // The whole window, one row, with the cursor on the bottom row's start.
     ready(10, 4, at(0, 3));
