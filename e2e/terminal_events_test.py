@@ -163,8 +163,7 @@ class TerminalEvents(ScratchDirTestCase):
         screen = term.screen()
         self.assertTrue(any(r.startswith("ESI :") for r in screen), screen)
         self.assertEqual([r for r in screen if r][-1], INTRO_END)
-        # Narrow, then wide again: the rows that left the top come back, as
-        # many as the window holds.
+        # Narrower, then wider: the rows that left the top come back.
         term.resize(30, 10)
         term.wait(lambda: " continue." in term.screen(), what="the report at 30 columns")
         term.resize(70, 24)
@@ -326,9 +325,8 @@ class TerminalEvents(ScratchDirTestCase):
         shown = "".join(r.ljust(20) for r in term.screen()).rstrip()
         self.assertEqual(term.cursor(), (2, 1))
         stored = typed[:typed.index(shown[1:20])] + "x" + typed[typed.index(shown[1:20]):]
-        # A wider window shows the whole answer again.
         term.resize(80, 6)
-        term.wait(lambda: stored in self.shown(term), what="the whole answer at 80 columns")
+        term.wait(lambda: stored in self.shown(term), what="the whole answer, wider")
         term.keys("Enter")
         self.answer(term, "50")
         term.wait_for_text(HINT[:20])

@@ -110,9 +110,8 @@ TEST_F(TerminalEditorTest, WindowResizedWhileEditingIsLearntAtTheNextKey) {
     EXPECT_EQ(info().cursor, at(3, 4));
 }
 
-// Random editing keys from the top row (nothing scrolls) or the bottom row
-// (the line scrolls the window): the bytes sent, played on a terminal, show
-// the line the editor returns, and the cursor where the console has it.
+// Random keys from the top row or the bottom row (the line scrolls): the bytes
+// sent show on a terminal the line returned, the cursor the console's.
 class RandomKeys : public TerminalEditorTest, public ::testing::WithParamInterface<unsigned> {};
 
 TEST_P(RandomKeys, TerminalShowsTheEditedLine) {
