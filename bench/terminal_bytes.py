@@ -88,14 +88,23 @@ def count_writes(strace_log, fd_path_hint=None):
 
 LEFT, RIGHT, HOME, DELETE, BACKSPACE, ESC = b"\x1b[D", b"\x1b[C", b"\x1b[H", b"\x1b[3~", b"\x7f", b"\x1b"
 
+
+
+def distinct(n):
+    """n letters in which no stretch repeats, so that no edit looks like a shift."""
+    letters = "abcdefghijklmnopqrstuvwxyz"
+    pairs = (letters[i % 26] + letters[(i // 26) % 26] for i in range((n + 1) // 2))
+    return "".join(pairs)[:n].encode()
+
+
 # (row label, keys typed before it unmeasured, the measured key)
 KEYS = [
-    ("insert a letter", b"abcdefghij" * 4 + LEFT * 30, b"X"),
+    ("insert a letter", distinct(40) + LEFT * 30, b"X"),
     ("Backspace", b"", BACKSPACE),
     ("Delete", b"a", DELETE),
     ("Right", b"", RIGHT),
-    ("Esc on a 4-row answer", b"\x1b[F" + b"klmnopqrst" * 27, ESC),
-    ("Delete, 150 after", b"abcdefghij" * 17 + HOME + RIGHT * 20, DELETE),
+    ("Esc on a 4-row answer", b"\x1b[F" + distinct(270), ESC),
+    ("Delete, 150 after", distinct(170) + HOME + RIGHT * 20, DELETE),
 ]
 
 
