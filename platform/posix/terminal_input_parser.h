@@ -51,9 +51,10 @@ struct ParsedInput {
     friend bool operator==(const ParsedInput&, const ParsedInput&) = default;
 };
 
-// What one feed() or tick() completed: at most three things.
+// What one feed() or tick() completed: at most four things (ESC ESC [ cut
+// short by time, then the byte that came late).
 struct ParsedInputs {
-    static constexpr std::size_t capacity = 4;
+    static constexpr std::size_t capacity = 5;
     std::array<ParsedInput, capacity> items{};
     std::size_t count = 0;
 
@@ -119,22 +120,21 @@ class TerminalInputParser {
     bool waiting_for_time() const;
     bool timed_out(std::uint64_t now_ms) const;
     void settle(ParsedInputs& out);
-    void ground(std::uint8_t byte, bool alt, ParsedInputs& out);
+    void ground(std::uint8_t byte, ParsedInputs& out);
     void after_escape(std::uint8_t byte, ParsedInputs& out);
     void in_sequence(std::uint8_t byte, ParsedInputs& out);
     void finish_sequence(ParsedInputs& out);
     bool take_report(std::string_view seq, bool after_escape, ParsedInputs& out);
-    void start_utf8(std::uint8_t byte, bool alt);
+    void start_utf8(std::uint8_t byte);
     void in_utf8(std::uint8_t byte, ParsedInputs& out);
     void restart(std::uint8_t byte, ParsedInputs& out);
 
-    void push_code_point(ParsedInputs& out, char32_t code_point, bool alt) const;
+    void push_code_point(ParsedInputs& out, char32_t code_point) const;
 
     InputEncoding encoding_;
     CodePage code_page_;
     Mode mode_ = Mode::ground;
-    // An ESC before the pending one (escape modes), or before the character
-    // (utf8 mode): the key comes with Alt.
+    // An ESC before the pending one: the sequence comes with Alt.
     bool alt_ = false;
     std::array<char, 16> seq_{};
     std::uint8_t seq_len_ = 0;
