@@ -10,7 +10,9 @@
 // a descriptor or a clock itself. The one thing time decides is whether an
 // Esc byte is the Esc key or the start of an escape sequence: a sequence's
 // bytes arrive together, so an Esc followed by nothing for escape_timeout_ms
-// is the key.
+// is the key. Alt comes only with a sequence (an Esc before it, or xterm's
+// modifier parameter): an Esc before a plain character is the Esc key and
+// then the character, whether they arrive together or not.
 //
 // Only key presses come out (key_down, repeat count 1): terminals report no
 // releases. Memory use is fixed whatever the input.
