@@ -74,6 +74,10 @@ class ScratchDirTestCase(unittest.TestCase):
 
 
 class Terminal:
+    # Seconds a wait gives its condition unless it names its own; a slower
+    # console (Wine's) sets more.
+    patience = 30.0
+
     def __init__(self, command, cols=80, rows=25, env=None, cwd=None, exec_program=False):
         self.socket = "pelorin-" + uuid.uuid4().hex[:12]
         self.dir = tempfile.mkdtemp(prefix="pelorin-tmux-")
@@ -157,9 +161,10 @@ class Terminal:
     def pid(self):
         return int(self.tmux("display-message", "-p", "-t", "t", "#{pane_pid}").strip())
 
-    def wait(self, condition, timeout=10.0, what="condition"):
-        """Polls until condition() is true; raises with the screen otherwise."""
-        deadline = time.monotonic() + timeout
+    def wait(self, condition, timeout=None, what="condition"):
+        """Polls until condition() is true; raises with the screen otherwise,
+        after `timeout` seconds or the terminal's patience."""
+        deadline = time.monotonic() + (timeout or self.patience)
         while True:
             if condition():
                 return
@@ -168,7 +173,7 @@ class Terminal:
                                      (what, "\n".join(self.screen())))
             time.sleep(0.02)
 
-    def wait_for_text(self, text, timeout=10.0):
+    def wait_for_text(self, text, timeout=None):
         self.wait(lambda: any(text in row for row in self.screen()), timeout, repr(text))
 
     def close(self):

@@ -1,21 +1,35 @@
 #include "textio/text_ops.h"
 
+#include <algorithm>
 #include <new>
 
 namespace pelorin::textio {
 
+namespace {
+
+// Exactly a to z: the program never changes the C runtime's locale, so bytes
+// 128 to 255 are never letters.
+char upper_byte(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+}  // namespace
+
 Text text_upper(std::string_view text) {
     try {
         Text result(text);
-        // Exactly a to z: the program never changes the C runtime's locale,
-        // so bytes 128 to 255 are never letters.
-        for (char& c : result) {
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        }
+        for (char& c : result)
+            c = upper_byte(c);
         return result;
     } catch (const std::bad_alloc&) {
         return Text{};
     }
+}
+
+bool text_upper_equals(std::string_view text, std::string_view word) {
+    return text.size() == word.size() &&
+           std::equal(text.begin(), text.end(), word.begin(),
+                      [](char t, char w) { return upper_byte(t) == w; });
 }
 
 int text_compare(std::string_view a, std::string_view b) {

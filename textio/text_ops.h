@@ -15,6 +15,9 @@ using Text = std::string;
 
 // Copy with exactly the bytes a to z made upper case.
 Text text_upper(std::string_view text);
+// text_upper(text) equals `word`, decided without a copy of the text (an
+// answer may be megabytes long and is compared several times).
+bool text_upper_equals(std::string_view text, std::string_view word);
 // Unsigned byte-wise comparison; the longer text is greater when one is a
 // prefix of the other. 0 exactly when lengths and bytes are equal.
 int text_compare(std::string_view a, std::string_view b);

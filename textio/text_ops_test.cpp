@@ -14,6 +14,11 @@ TEST(TextUpper, ChangesExactlyTheLettersAToZ) {
     EXPECT_EQ(text_upper(""), "");
     const Text with_zero("a\0b", 3);
     EXPECT_EQ(text_upper(with_zero), Text("A\0B", 3));
+    // Compared in capitals without a copy: the same verdict as the copy.
+    for (const Text& t :
+         {Text("ok"), Text("oK"), Text("OK"), Text("ok "), Text("o"), high, with_zero})
+        for (const char* w : {"OK", "OK ", "O", "\xE9\xFF\x80Q"})
+            EXPECT_EQ(text_upper_equals(t, w), text_upper(t) == w) << t << " " << w;
 }
 
 TEST(TextCompare, EqualExactlyWhenLengthAndBytesMatch) {

@@ -3,7 +3,7 @@
 namespace pelorin::typetest {
 
 bool answer_is(const textio::Text& answer, std::string_view word) {
-    return textio::text_compare(textio::text_upper(answer), word) == 0;
+    return textio::text_upper_equals(answer, word);
 }
 
 }  // namespace pelorin::typetest
