@@ -17,6 +17,11 @@ excluded), their ratio, the program's write() calls on the terminal
 (counted with strace when available) and the number of engine calls (one
 per print: text and line end are separate prints).
 
+Then, with the keyboard on the terminal too, the bytes each editing key
+costs, on the first screen (the program starts in the top row of a clear
+window, so nothing has scrolled yet) and after scrolling (it starts in the
+bottom row, so every row it writes on came in by a line feed).
+
 Usage: terminal_bytes.py --program build/release/pelorin
 """
 
@@ -81,6 +86,66 @@ def count_writes(strace_log, fd_path_hint=None):
     return segments
 
 
+LEFT, RIGHT, HOME, DELETE, BACKSPACE, ESC = b"\x1b[D", b"\x1b[C", b"\x1b[H", b"\x1b[3~", b"\x7f", b"\x1b"
+
+
+
+def distinct(n):
+    """n letters in which no stretch repeats, so that no edit looks like a shift."""
+    letters = "abcdefghijklmnopqrstuvwxyz"
+    pairs = (letters[i % 26] + letters[(i // 26) % 26] for i in range((n + 1) // 2))
+    return "".join(pairs)[:n].encode()
+
+
+# (row label, keys typed before it unmeasured, the measured key)
+KEYS = [
+    ("insert a letter", distinct(40) + LEFT * 30, b"X"),
+    ("Backspace", b"", BACKSPACE),
+    ("Delete", b"a", DELETE),
+    ("Right", b"", RIGHT),
+    ("Esc on a 4-row answer", b"\x1b[F" + distinct(270), ESC),
+    ("Delete, 150 after", distinct(170) + HOME + RIGHT * 20, DELETE),
+]
+
+
+def key_costs(program, cols, rows, start_row):
+    """Bytes per key at the type prompt, the program started with its
+    cursor in `start_row` (1-based)."""
+    pid, fd = pty.fork()
+    if pid == 0:
+        work = tempfile.mkdtemp(prefix="pelorin-tkeys-")
+        os.chdir(work)
+        os.environ.update(TERM="xterm", LANG="C.UTF-8")
+        os.execv(program, [program])
+    fcntl.ioctl(fd, termios.TIOCSWINSZ, struct.pack("HHHH", rows, cols, 0, 0))
+    cpr = b"\x1b[%d;1R" % start_row
+
+    def settle():
+        out = bytearray()
+        while True:
+            r, _, _ = select.select([fd], [], [], 0.3)
+            if not r:
+                return bytes(out)
+            chunk = os.read(fd, 65536)
+            out += chunk
+            if b"\x1b[6n" in chunk:
+                os.write(fd, cpr)
+
+    settle()
+    os.write(fd, b"ok\r")
+    settle()
+    costs = []
+    for name, before, key in KEYS:
+        os.write(fd, before)
+        settle()
+        os.write(fd, key)
+        costs.append((name, len(settle())))
+    os.kill(pid, 9)
+    os.waitpid(pid, 0)
+    os.close(fd)
+    return costs
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--program", default="build/release/pelorin")
@@ -131,6 +196,14 @@ def main():
         print("%-22s %8d %10d %7.2f %13d %12s" % (name, sent, printable,
                                                   sent / max(printable, 1), calls, w))
     shutil.rmtree(work, ignore_errors=True)
+
+    first = key_costs(program, args.cols, args.rows, 1)
+    scrolled = key_costs(program, args.cols, args.rows, args.rows)
+    print()
+    print("bytes per key at the type prompt, 30 characters right of the cursor")
+    print("%-24s %13s %16s" % ("key", "first screen", "after scrolling"))
+    for (name, a), (_, b) in zip(first, scrolled):
+        print("%-24s %13d %16d" % (name, a, b))
 
 
 if __name__ == "__main__":

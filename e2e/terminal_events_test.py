@@ -163,6 +163,11 @@ class TerminalEvents(ScratchDirTestCase):
         screen = term.screen()
         self.assertTrue(any(r.startswith("ESI :") for r in screen), screen)
         self.assertEqual([r for r in screen if r][-1], INTRO_END)
+        # Narrower, then wider: the rows that left the top come back.
+        term.resize(30, 10)
+        term.wait(lambda: " continue." in term.screen(), what="the report at 30 columns")
+        term.resize(70, 24)
+        term.wait(lambda: "Test Results :" in term.screen(), what="the whole report at 70 columns")
         self.answer(term, "ok")
         term.wait(term.dead, what="the end")
         _, results, _ = model(("\n".join(lines + ["y", "ok"]) + "\n").encode(), BANK)
@@ -319,10 +324,12 @@ class TerminalEvents(ScratchDirTestCase):
         term.wait(lambda: term.screen()[0].startswith("x"), what="x in the top row")
         shown = "".join(r.ljust(20) for r in term.screen()).rstrip()
         self.assertEqual(term.cursor(), (2, 1))
+        stored = typed[:typed.index(shown[1:20])] + "x" + typed[typed.index(shown[1:20]):]
+        term.resize(80, 6)
+        term.wait(lambda: stored in self.shown(term), what="the whole answer, wider")
         term.keys("Enter")
         self.answer(term, "50")
         term.wait_for_text(HINT[:20])
-        stored = typed[:typed.index(shown[1:20])] + "x" + typed[typed.index(shown[1:20]):]
         # The x went where the screen showed it; the rest of the screen was
         # the answer from there to its end.
         self.assertEqual(stored[stored.index("x"):], shown)

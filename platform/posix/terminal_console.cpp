@@ -236,10 +236,14 @@ bool TerminalConsole::write_file(Handle h, const void* bytes, std::uint32_t coun
         written = count;
         return true;
     }
-    flush();  // what was drawn comes first
-    const std::size_t n = output_.write_raw(text, count);
-    written = static_cast<std::uint32_t>(n);
-    return n == count;
+    // A console too small for the engine's own drawing (one row high) gets
+    // its text this way: drawn like the rest and sent at once, so the screen
+    // copy, the cursor the program asks for and the terminal stay together.
+    if (!ready()) return false;
+    output_.screen().type(text, count);
+    if (!output_.send(true)) return false;
+    written = count;
+    return true;
 }
 
 bool TerminalConsole::shows_standard_error() {

@@ -316,8 +316,19 @@ TEST_F(TerminalConsoleTest, EveryWaitSendsWhatIsHeld) {
     EXPECT_TRUE(console->read_input(in, event, count));
     draw("d", 3);
     ASSERT_TRUE(console->write_file(out, "!", 1, written));
-    EXPECT_EQ(t.writes.size(), 5u);
+    EXPECT_EQ(t.writes.size(), 4u);  // d and ! together
     EXPECT_EQ(t.written(), "abcd!");
+}
+
+// One row high, the engine writes its text whole: drawn, and the cursor after it.
+TEST_F(TerminalConsoleTest, TextWrittenWholeIsDrawnWithTheCursorAfterIt) {
+    ready(10, 1, at(0, 0));
+    std::uint32_t written = 0;
+    ASSERT_TRUE(console->write_file(out, "ab", 2, written));
+    ASSERT_TRUE(console->set_cursor_position(out, at(2, 0)));
+    ASSERT_TRUE(console->write_file(out, "c\r\n", 3, written));
+    EXPECT_EQ(t.written(), "abc\r\n");  // side by side, then the row scrolls
+    EXPECT_EQ(info().cursor, at(0, 0));
 }
 
 TEST_F(TerminalConsoleTest, ScrollSequences) {
@@ -343,7 +354,7 @@ TEST_F(TerminalConsoleTest, FillsAndAttributes) {
     EXPECT_TRUE(console->fill_character(out, ' ', 10, at(0, 1)));
     EXPECT_TRUE(console->fill_character(out, '-', 2, at(8, 2)));
     console->flush();
-    EXPECT_EQ(t.written(), "\x1b[B\x1b[K\x1b[3;9H--\x1b[H");
+    EXPECT_EQ(t.written(), "\x1b[3;9H--\x1b[H");  // below the cursor was blanked at the start
     EXPECT_FALSE(console->fill_character(out, ' ', 1, at(10, 0)));
 }
 

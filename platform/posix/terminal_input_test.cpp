@@ -555,8 +555,8 @@ TEST_F(TerminalInputTest, SignalsWaitWhileOutputIsHeld) {
         EXPECT_TRUE(t.is_blocked(s)) << s;
     EXPECT_FALSE(t.is_blocked(SIGWINCH));
     console->sleep(25);
-    ASSERT_EQ(t.writes.size(), 2u);  // the request, then the drawing
-    EXPECT_TRUE(t.writes[1].interrupt_blocked);
+    ASSERT_EQ(t.writes.size(), 3u);  // the request, the erase below, then the drawing
+    EXPECT_TRUE(t.writes[2].interrupt_blocked);
     EXPECT_FALSE(t.is_blocked(SIGINT));
     EXPECT_TRUE(t.is_blocked(SIGUSR1));
     // A console that goes away leaves no signal blocked.

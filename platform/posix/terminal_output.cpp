@@ -37,6 +37,7 @@ void TerminalOutput::start_screen() {
     } else {
         screen_.set_cursor(Coord{0, window_.rows - 1});
     }
+    screen_.clear_below_cursor();
 }
 
 void TerminalOutput::resize_screen() {
@@ -70,11 +71,11 @@ void TerminalOutput::settle() {
     terminal_signal_state.cursor_hidden = screen_.cursor_visible() ? 0 : 1;
 }
 
-void TerminalOutput::send(bool settle_first) {
+bool TerminalOutput::send(bool settle_first) {
     if (settle_first) settle();
     const std::string bytes = screen_.take_output();
-    if (!bytes.empty() && write_out(bytes.data(), bytes.size()) != bytes.size())
-        screen_.forget_terminal_cursor();
+    const bool sent = bytes.empty() || write_out(bytes.data(), bytes.size()) == bytes.size();
+    if (!sent) screen_.forget_terminal_cursor();
     if (!held_bytes_.empty()) {
         // What a device refuses is dropped, as an unheld write would drop it.
         (void)write_out(held_bytes_.data(), held_bytes_.size());
@@ -82,6 +83,7 @@ void TerminalOutput::send(bool settle_first) {
     }
     // Nothing is held now: the signals may act.
     release();
+    return sent;
 }
 
 void TerminalOutput::hold_bytes(const char* bytes, std::size_t count) {

@@ -46,7 +46,8 @@ class TerminalOutput {
     void hold();
     // Everything held goes to the terminal, after the cursor and visibility
     // the program wants when `settle_first`; the signals may act again.
-    void send(bool settle_first);
+    // False when the drawing did not all reach the terminal.
+    bool send(bool settle_first);
     // Sends early what has grown past the limit.
     void limit_held();
     // The terminal's bell, after what is held (and the cursor the program

@@ -286,7 +286,7 @@ void expect_ready(PtyJob& pty) {
     ASSERT_TRUE(pty.read_until("[ready]"));
     EXPECT_TRUE(keyboard_mode_on(pty.now()));
     pty.type("a");
-    EXPECT_TRUE(pty.read_until("[key 61 at 0,0]"));
+    EXPECT_TRUE(pty.read_until("[key 61 at 7,0]"));  // after the text [ready]
 }
 
 // A scripted run with its transcript on a terminal that answers only after
@@ -361,7 +361,7 @@ TEST(TerminalJob, StopGivesTheTerminalBackAndContinueTakesItAgain) {
     EXPECT_TRUE(pty.mode_becomes(keyboard_mode_on));
     // The line the cursor was in goes on on a row of its own, below.
     pty.type("z");
-    EXPECT_TRUE(pty.read_until("[key 7a at 0,7]"));
+    EXPECT_TRUE(pty.read_until("[key 7a at 22,7]"));
 
     pty.type("q");
     EXPECT_EQ(pty.next_report(), "exited 0");

@@ -101,7 +101,7 @@ TEST_F(TerminalPtyTest, LearnsTheCursorAndDrawsOnTheTerminal) {
     ASSERT_TRUE(console.write_cells(TerminalConsole::output_handle, cells, 2, Coord{2, 4}));
     ASSERT_TRUE(console.set_cursor_position(TerminalConsole::output_handle, Coord{4, 4}));
     console.flush();
-    const std::string shown = "H\xC3\xA9";
+    const std::string shown = "\x1b[JH\xC3\xA9";  // after blanking below the cursor
     EXPECT_EQ(read_until(master, [&](const std::string& s) { return s.size() >= shown.size(); }),
               shown);
 }

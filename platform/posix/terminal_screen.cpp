@@ -15,6 +15,9 @@ constexpr int most_shifted = 16;
 // Equal cells between two changes that are written again rather than
 // stepped over: a cursor move costs about as much.
 constexpr int most_rewritten = 3;
+// The cells of rows that left the top of the screen kept for a wider
+// window: a long answer whole, and more than a tall window holds.
+constexpr std::size_t most_kept_cells = std::size_t{1} << 18;
 
 int rows_for(int length, int cols) {
     return std::max(1, (length + cols - 1) / cols);
@@ -42,6 +45,8 @@ void TerminalScreen::reset(int cols, int rows) {
         c = unknown_cell();
     shown_ = want_;
     continues_.assign(static_cast<std::size_t>(rows), 0);
+    kept_.clear();
+    kept_continues_.clear();
     edge_row_ = -1;
     real_.reset();
 }
@@ -103,15 +108,79 @@ void TerminalScreen::ring_bell() {
     vt::bell(out_);
 }
 
+void TerminalScreen::type(const char* bytes, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto byte = static_cast<std::uint8_t>(bytes[i]);
+        switch (byte) {
+            case '\a':
+                ring_bell();
+                break;
+            case '\b':
+                cursor_.x = std::max(cursor_.x - 1, 0);
+                break;
+            case '\r':
+                cursor_.x = 0;
+                break;
+            case '\n':
+                cursor_.x = 0;
+                new_row_below();
+                break;
+            case '\t':
+                type("        ", static_cast<std::size_t>(8 - cursor_.x % 8));
+                break;
+            default:
+                put_cells(cursor_, &byte, 1);
+                if (++cursor_.x == cols_) {
+                    cursor_.x = 0;
+                    new_row_below();
+                }
+        }
+    }
+}
+
+// The cursor goes down a row; from the bottom one the screen scrolls up.
+void TerminalScreen::new_row_below() {
+    if (cursor_.y < rows_ - 1) {
+        ++cursor_.y;
+        return;
+    }
+    draw_differences();
+    scroll_lines(0, rows_ - 1, 1);
+}
+
+void TerminalScreen::clear_below_cursor() {
+    go_to(cursor_);
+    vt::erase_below(out_);
+    const auto from = static_cast<std::ptrdiff_t>(index(cursor_.x, cursor_.y));
+    std::fill(want_.begin() + from, want_.end(), blank);
+    std::fill(shown_.begin() + from, shown_.end(), blank);
+}
+
 // --- bringing the terminal along ---------------------------------------------------
 
 void TerminalScreen::go_to(Coord at) {
     if (real_) {
-        vt::move_cursor(out_, *real_, at);
+        std::string move;
+        vt::move_cursor(move, *real_, at);
+        std::string again;
+        out_ += glyphs_along(*real_, at, again) && again.size() < move.size() ? again : move;
     } else {
         vt::move_to(out_, at.y, at.x);
     }
     real_ = at;
+}
+
+// A short move right along a row can be the glyphs it passes written again,
+// when the terminal shows them as known: one byte each where they are one
+// byte wide, against three or more for a cursor move.
+bool TerminalScreen::glyphs_along(Coord from, Coord to, std::string& glyphs) const {
+    if (to.y != from.y || to.x <= from.x || to.x - from.x > most_rewritten) return false;
+    for (int x = from.x; x < to.x; ++x) {
+        const int c = shown_[static_cast<std::size_t>(index(x, from.y))];
+        if (c < 0) return false;
+        vt::put_glyph(glyphs, static_cast<std::uint8_t>(c), utf8_, code_page_);
+    }
+    return true;
 }
 
 // The terminal's cursor after a glyph in the last column of row `y`.
@@ -147,10 +216,32 @@ void TerminalScreen::put_glyphs(Coord at, const int* cells, int count) {
 }
 
 void TerminalScreen::draw_differences() {
+    erase_below_changes();
     for (int y = 0; y < rows_; ++y) {
         const auto row = want_.begin() + index(0, y);
         if (!std::equal(row, row + cols_, shown_.begin() + index(0, y))) draw_row(y);
     }
+}
+
+// When everything from some cell to the end of the screen is to be blank
+// and more than one row of it changes, as when a wrapped answer is erased,
+// one erase to the end of the screen does it all.
+void TerminalScreen::erase_below_changes() {
+    const auto end = static_cast<int>(want_.size());
+    int from = end;
+    while (from > 0 && want_[static_cast<std::size_t>(from - 1)] == blank)
+        --from;
+    while (from < end &&
+           want_[static_cast<std::size_t>(from)] == shown_[static_cast<std::size_t>(from)])
+        ++from;
+    if (from == end) return;
+    int last = end - 1;
+    while (want_[static_cast<std::size_t>(last)] == shown_[static_cast<std::size_t>(last)])
+        --last;
+    if (last / cols_ == from / cols_) return;  // one row: erasing it is as short
+    go_to(Coord{from % cols_, from / cols_});
+    vt::erase_below(out_);
+    std::fill(shown_.begin() + from, shown_.end(), blank);
 }
 
 void TerminalScreen::draw_row(int y) {
@@ -180,10 +271,13 @@ bool TerminalScreen::shift_row(int y) {
                              std::equal(want + first + n, want + cols_, shown + first);
         std::string remove;
         vt::delete_chars(remove, n);
-        const bool deletes =
-            static_cast<int>(remove.size()) < changed &&
-            std::equal(want + first, want + cols_ - n, shown + first + n) &&
+        // The cells coming in at the right edge are blank; in a line that
+        // wraps they are the next row's first characters, drawn after.
+        const bool tail_blank =
             std::all_of(want + cols_ - n, want + cols_, [](int c) { return c == blank; });
+        const int tail_cost = tail_blank ? 0 : n + most_rewritten * 2;
+        const bool deletes = static_cast<int>(remove.size()) + tail_cost < changed &&
+                             std::equal(want + first, want + cols_ - n, shown + first + n);
         if (!inserts && !deletes) continue;
         go_to(Coord{first, y});
         if (inserts) {
@@ -259,6 +353,7 @@ void TerminalScreen::scroll_lines(int top, int bottom, int lines) {
         vt::reset_scroll_region(out_);
         real_ = Coord{0, 0};
     }
+    if (top == 0) keep_rows(want_, continues_, 0, std::min(lines, bottom + 1));
     // The rows move up, and the rows the feeds bring in are blank.
     const int kept = std::max(bottom - top + 1 - lines, 0);
     for (Cells* cells : {&want_, &shown_}) {
@@ -275,6 +370,22 @@ void TerminalScreen::scroll_lines(int top, int bottom, int lines) {
     }
     if (top > 0) continues_[static_cast<std::size_t>(top - 1)] = 0;
     edge_row_ = edge_row_ - lines >= top && edge_row_ <= bottom ? edge_row_ - lines : -1;
+}
+
+// Rows `from` on of `cells` (the screen's width) leave the top of the screen.
+void TerminalScreen::keep_rows(const Cells& cells, const std::vector<char>& continues, int from,
+                               int count) {
+    for (int y = from; y < from + count; ++y) {
+        const auto row = cells.begin() + index(0, y);
+        kept_.insert(kept_.end(), row, row + cols_);
+        kept_continues_.push_back(continues[static_cast<std::size_t>(y)]);
+    }
+    const std::size_t excess = kept_.size() > most_kept_cells ? kept_.size() - most_kept_cells : 0;
+    const std::size_t rows =
+        (excess + static_cast<std::size_t>(cols_) - 1) / static_cast<std::size_t>(cols_);
+    kept_.erase(kept_.begin(), kept_.begin() + static_cast<std::ptrdiff_t>(rows) * cols_);
+    kept_continues_.erase(kept_continues_.begin(),
+                          kept_continues_.begin() + static_cast<std::ptrdiff_t>(rows));
 }
 
 void TerminalScreen::settle() {
@@ -296,24 +407,31 @@ std::string TerminalScreen::take_output() {
 // and the cursor's place in it.
 std::vector<TerminalScreen::Line> TerminalScreen::lines_of_screen(int& cursor_line,
                                                                   int& cursor_offset) const {
+    // The rows kept from above the screen come first.
+    Cells cells = kept_;
+    cells.insert(cells.end(), want_.begin(), want_.end());
+    std::vector<char> continues = kept_continues_;
+    continues.insert(continues.end(), continues_.begin(), continues_.end());
+    const auto all_rows = static_cast<int>(continues.size());
+    const int cursor_row = cursor_.y + all_rows - rows_;
     std::vector<Line> lines;
     cursor_line = 0;
     cursor_offset = cursor_.x;
-    for (int y = 0; y < rows_; ++y) {
+    for (int y = 0; y < all_rows; ++y) {
         Line line;
         const int first = y;
         for (;; ++y) {
-            const auto row = want_.begin() + index(0, y);
+            const auto row = cells.begin() + index(0, y);
             line.cells.insert(line.cells.end(), row, row + cols_);
-            if (y == rows_ - 1 || continues_[static_cast<std::size_t>(y)] == 0) break;
+            if (y == all_rows - 1 || continues[static_cast<std::size_t>(y)] == 0) break;
         }
         for (int& c : line.cells)
             if (c < 0) c = blank;  // what was there before: not to be drawn again
         while (!line.cells.empty() && line.cells.back() == blank)
             line.cells.pop_back();
-        if (cursor_.y >= first && cursor_.y <= y) {
+        if (cursor_row >= first && cursor_row <= y) {
             cursor_line = static_cast<int>(lines.size());
-            cursor_offset = (cursor_.y - first) * cols_ + cursor_.x;
+            cursor_offset = (cursor_row - first) * cols_ + cursor_.x;
         }
         lines.push_back(std::move(line));
     }
@@ -326,6 +444,8 @@ void TerminalScreen::lay_out(const std::vector<Line>& lines, int first, int curs
                              int cursor_offset) {
     std::fill(want_.begin(), want_.end(), blank);
     std::fill(continues_.begin(), continues_.end(), 0);
+    kept_.clear();
+    kept_continues_.clear();
     edge_row_ = -1;
     int row = -first;
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -336,9 +456,16 @@ void TerminalScreen::lay_out(const std::vector<Line>& lines, int first, int curs
             has_cursor ? rows_with_cursor(length, cursor_offset, cols_) : rows_for(length, cols_);
         if (has_cursor) cursor_ = Coord{cursor_offset % cols_, row + cursor_offset / cols_};
         for (int r = 0; r < count; ++r, ++row) {
-            if (row < 0 || row >= rows_) continue;
+            if (row >= rows_) continue;
             const int from = std::min(r * cols_, length);
             const int to = std::min(from + cols_, length);
+            if (row < 0) {
+                // Above the screen: kept as the terminal's scroll-back would be.
+                Cells above(static_cast<std::size_t>(cols_), blank);
+                std::copy(cells.begin() + from, cells.begin() + to, above.begin());
+                keep_rows(above, {static_cast<char>(r + 1 < count ? 1 : 0)}, 0, 1);
+                continue;
+            }
             std::copy(cells.begin() + from, cells.begin() + to, want_.begin() + index(0, row));
             if (r + 1 < count) continues_[static_cast<std::size_t>(row)] = 1;
         }
@@ -347,6 +474,7 @@ void TerminalScreen::lay_out(const std::vector<Line>& lines, int first, int curs
 
 void TerminalScreen::shift_rows(int delta) {
     const int old_rows = static_cast<int>(continues_.size());
+    if (delta < 0) keep_rows(want_, continues_, 0, std::min(-delta, old_rows));
     Cells want(static_cast<std::size_t>(cols_ * rows_));
     Cells shown(want.size());
     std::vector<char> continues(static_cast<std::size_t>(rows_), 0);
@@ -444,12 +572,14 @@ void TerminalScreen::redraw_cursor_line(int cols, int rows, Coord reported) {
     start = std::min(start, rows_ - 1 - cursor_offset / cols_);
     const Cells before = want_;
     lay_out(lines, -start, 0, cursor_offset);
-    // The rows the line does not take are as the shell left them.
-    for (int y = 0; y < rows_; ++y) {
-        if (y >= start && y < start + count) continue;
-        std::copy(before.begin() + index(0, y), before.begin() + index(0, y + 1),
-                  want_.begin() + index(0, y));
-    }
+    // The rows above the line are as the shell left them; from the line's
+    // first row on the screen the terminal is blanked, so that those rows
+    // are known. (A line begun above the screen starts in the top row.)
+    const int top = std::max(start, 0);
+    std::copy(before.begin(), before.begin() + index(0, top), want_.begin());
+    go_to(Coord{0, top});
+    vt::erase_below(out_);
+    std::fill(shown_.begin() + index(0, top), shown_.end(), blank);
 }
 
 }  // namespace pelorin::platform

@@ -47,6 +47,15 @@ class TerminalScreen {
     // False when `source` lies outside the screen.
     bool scroll(Rect source, Coord dest, std::uint8_t fill);
     void ring_bell();
+    // Bytes written at the cursor as a console writes text it is given
+    // whole: glyphs wrapping at the right edge, the screen scrolling up under
+    // the bottom row; BS, CR, LF, TAB and BEL act as their names say. The
+    // cursor follows.
+    void type(const char* bytes, std::size_t count);
+    // Blanks the terminal from the cursor to the end of the screen, so that
+    // the rows the program goes on to write in are known blank to their end
+    // and an insert or a delete in them can move the rest of the row.
+    void clear_below_cursor();
 
     // The cursor and visibility the program wants; the terminal gets them
     // at settle().
@@ -89,6 +98,8 @@ class TerminalScreen {
     int index(int x, int y) const { return y * cols_ + x; }
     int unknown_cell();
     void go_to(Coord at);
+    bool glyphs_along(Coord from, Coord to, std::string& glyphs) const;
+    void erase_below_changes();
     void after_last_column(int y);
     void put_glyphs(Coord at, const int* cells, int count);
     void draw_differences();
@@ -100,6 +111,8 @@ class TerminalScreen {
     int first_row_kept(const std::vector<Line>& lines, int cursor_line, int cursor_offset) const;
     void lay_out(const std::vector<Line>& lines, int first_row, int cursor_line, int cursor_offset);
     void shift_rows(int delta);
+    void keep_rows(const Cells& cells, const std::vector<char>& continues, int from, int count);
+    void new_row_below();
 
     int cols_ = 0;
     int rows_ = 0;
@@ -110,6 +123,10 @@ class TerminalScreen {
     int next_unknown_ = -1;
     // Per row of the drawn screen: its text goes on in the next row.
     std::vector<char> continues_;
+    // The rows that have left the top of the screen, oldest first, as many
+    // as `most_kept_cells` hold, so that a wider window can show them again.
+    Cells kept_;
+    std::vector<char> kept_continues_;
     // The row whose last cell the latest drawing filled, or -1.
     int edge_row_ = -1;
     std::optional<Coord> real_;

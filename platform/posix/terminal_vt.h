@@ -15,10 +15,17 @@
 //   ESC [ t ; b r      DECSTBM  around those feeds when only a part scrolls, then
 //   ESC [ r                     reset (both put the cursor top left)
 //   ESC [ n @          ICH      an insert in a row moves the rest of it right
-//   ESC [ n P          DCH      a delete in a row moves the rest of it left
+//   ESC [ n P          DCH      a delete in a row moves the rest of it left (in
+//                               a wrapped line, the next row's first characters
+//                               then come in at the right edge)
 //   ESC [ n X          ECH      a run of cells inside a row becomes blank
 //   ESC [ K            EL       a row becomes blank from a cell to its end
 //   ESC [ H ESC [ J    CUP, ED  the window is cleared after its width changed
+//   ESC [ J            ED       from the cursor down at the start and after a stop
+//                               (the rows the program goes on to write in become
+//                               known blanks), and where everything from a cell
+//                               on is to be blank over more than one row (Esc
+//                               on a wrapped answer)
 //   BEL                         the bell: a BEL byte printed, Delete at the end
 //                               of an answer
 //   ESC [ ? 25 l / h   DECTCEM  the cursor hidden / shown as the program asks;
@@ -26,7 +33,9 @@
 //                               signal handlers too (show_cursor_sequence)
 //   ESC [ 6 n          DSR      where is the cursor: at first use, after a
 //                               resize or a stop (answer: ESC [ r ; c R)
-//   glyph bytes                 a cell's character, in UTF-8 or ISO 8859-1
+//   glyph bytes                 a cell's character, in UTF-8 or ISO 8859-1; also
+//                               a few known ones written again to step right
+//                               over them, when shorter than CUF (Right: 1 byte)
 //   ESC [ 1 m, ESC [ 0 m  SGR   pelorin-results only: the top type in bold
 //                               (app/results/chart.cpp)
 //

@@ -2,10 +2,12 @@
 // typed on a terminal become the edited line, with one write per key.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
 #include "platform/posix/testing/terminal_console_fixture.h"
+#include "platform/posix/testing/terminal_emulator.h"
 #include "textio/answer_input.h"
 #include "textio/line_editor.h"
 #include "textio/text_services.h"
@@ -58,7 +60,8 @@ TEST_F(TerminalEditorTest, OneWritePerKeyAndNoMoreThanTheChange) {
     ASSERT_TRUE(line.has_value());
     EXPECT_EQ(*line, "abXc");
     console->flush();
-    EXPECT_EQ(bursts(), (std::vector<std::string>{"a", "b", "c", "\b", "Xc\b", "\x1b[C"}));
+    EXPECT_EQ(bursts(),
+              (std::vector<std::string>{"a", "b", "c", "\b", "Xc\b", "c"}));  // Right: the c again
     EXPECT_EQ(info().cursor, at(4, 1));
 }
 
@@ -107,6 +110,36 @@ TEST_F(TerminalEditorTest, WindowResizedWhileEditingIsLearntAtTheNextKey) {
     EXPECT_EQ(info().size, at(30, 8));
     EXPECT_EQ(info().cursor, at(3, 4));
 }
+
+// Random keys from the top row or the bottom row (the line scrolls): the bytes
+// sent show on a terminal the line returned, the cursor the console's.
+class RandomKeys : public TerminalEditorTest, public ::testing::WithParamInterface<unsigned> {};
+
+TEST_P(RandomKeys, TerminalShowsTheEditedLine) {
+    const Coord origin = at(0, GetParam() % 2 == 0 ? 0 : 7);
+    start(10, 8, origin);
+    const char* keys[] = {"a",      "b",      "c",      "d",    "\x1b[D",  "\x1b[C", "\x1b[H",
+                          "\x1b[F", "\x1b[A", "\x1b[B", "\x7f", "\x1b[3~", "\x1b"};
+    std::mt19937 random(GetParam());
+    std::vector<std::string> typed(40);
+    for (std::string& key : typed)
+        key = keys[random() % 13];
+    type(typed);
+    t.answer("\r", t.now + 5'000);
+    const std::optional<textio::Text> line = textio::read_console_line();
+    console->flush();
+    testing::TerminalEmulator term(10, 8, U' ');
+    term.place_cursor(origin.x, origin.y);
+    for (const std::string& burst : bursts())
+        if (burst != testing::cpr_request()) term.feed(burst);
+    const std::u32string want =
+        std::u32string(line->begin(), line->end()) + std::u32string(80, U' ');
+    for (int y = origin.y - term.scrolled_off(), i = 0; y < 8; ++y, i += 10)
+        EXPECT_EQ(term.row(y), want.substr(static_cast<std::size_t>(i), 10)) << y;
+    EXPECT_EQ(at(term.x(), term.y()), info().cursor);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomKeys, ::testing::Range(1u, 31u));
 
 }  // namespace
 }  // namespace pelorin::platform

@@ -70,6 +70,7 @@ class TerminalConsoleTest : public ::testing::Test {
         ScreenBufferInfo info;
         EXPECT_TRUE(console->screen_buffer_info(out, info));
         EXPECT_EQ(info.cursor, cursor);
+        console->flush();  // the erase below the cursor that starts the screen
         f.writes.clear();
         f.events.clear();
         return *console;
