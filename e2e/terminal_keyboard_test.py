@@ -54,10 +54,6 @@ def press(term, keys):
             term.type(k[0])
         else:
             term.keys(k)
-        if k == "Escape":
-            # A key right behind an Esc would make it Alt+key: go on once the
-            # lone Esc has taken effect (the line starts in column 1).
-            term.wait(lambda: term.cursor()[0] == 1, what="the lone Esc")
 
 
 def refusing_poll(command):

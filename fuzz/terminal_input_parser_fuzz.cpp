@@ -67,7 +67,7 @@ void check_code(std::optional<int> code) {
 }
 
 void take(const platform::ParsedInputs& items, bool report_awaited) {
-    check(items.size() <= 3);
+    check(items.size() <= 4);
     for (const platform::ParsedInput& item : items) {
         if (item.kind == platform::ParsedInput::Kind::cursor_report) {
             check(report_awaited && item.row >= 0 && item.column >= 0);

@@ -46,6 +46,11 @@ CursorPos read_cursor() {
     return p;
 }
 
+// The cursor queries give 0, 0 when output is no console.
+bool on_screen(CursorPos p) {
+    return p.row >= 1 && p.column >= 1;
+}
+
 int wait_for_key() {
     for (;;) {
         while (!key_available())
@@ -89,7 +94,7 @@ class Editor {
     // Without a console to show the line (the cursor query gives 0, 0)
     // there is no view to stop at: the move is the key's whole move.
     long step(CursorPos from, long n) const {
-        if (from.row >= 1 && from.column >= 1) {
+        if (on_screen(from)) {
             const long here = static_cast<long>(from.row - 1) * cols_ + (from.column - 1);
             const long below = static_cast<long>(rows_) * cols_;  // column 1 just below the view
             if (here + n < 0) n = -here;
@@ -108,7 +113,7 @@ class Editor {
 
     // How far a cursor key moves pos_; nothing for any other key, and for
     // a move that would leave the line (Home and End always place), or go
-    // up or down to a row outside the view.
+    // up to a row above the view. Without a console there is no view.
     std::optional<long> cursor_step(int code, CursorPos cursor) const {
         const auto len = static_cast<long>(line_.size());
         const auto pos = static_cast<long>(pos_);
@@ -125,9 +130,12 @@ class Editor {
             case KEY_RIGHT:
                 return allowed(pos < len, 1);
             case KEY_UP:
-                return allowed(pos >= cols_ && cursor.row > 1, -cols_);
+                return allowed(pos >= cols_ && (cursor.row > 1 || !on_screen(cursor)), -cols_);
             case KEY_DOWN:
-                return allowed(pos + cols_ <= len && cursor.row < rows_, cols_);
+                // From the bottom row only to just below it, which scrolls
+                // the view: further down the text is not on the screen.
+                return allowed(pos + cols_ <= len && (cursor.row < rows_ || cursor.column == 1),
+                               cols_);
             default:
                 return std::nullopt;
         }
@@ -179,7 +187,12 @@ class Editor {
         write_text(line_, pos_);
         const CursorPos after = read_cursor();
         long moved = 0;
-        if (k != n && past_last_row(advance_position(old, k, cols_))) {
+        if (k == n) {
+            // At the end of the line the write left the cursor after the
+            // new characters; when they went past the last cell the view
+            // scrolled and the target, below it, is refused: it stays.
+            move_cursor_by(old, n, cols_, rows_);
+        } else if (past_last_row(advance_position(old, k, cols_))) {
             // The view scrolled under the text: step back from where it ended.
             moved = step(after, n - k) - (n - k);
         } else {

@@ -138,15 +138,16 @@ TEST_F(LineEditor, EscErasesTheLineAndTypingGoesOn) {
 }
 
 TEST_F(LineEditor, TabStopsCountCharactersOfTheLine) {
-    install(40, 4);
-    con().put_text(0, 0, "abc");
-    con().set_cursor(at(3, 0));
+    install(18, 2);
+    con().put_text(0, 1, "abc");
+    con().set_cursor(at(3, 1));
     press(TAB);
     type("12345");
-    press(TAB);
+    press(TAB);  // its blanks pass the last cell: the view scrolls
     type("x");
     press(ENTER);
     EXPECT_EQ(read_line(), std::string(8, ' ') + "12345" + "   " + "x");
+    EXPECT_EQ(cursor(), at(2, 1));
 }
 
 TEST_F(LineEditor, UpAndDownMoveByOneRowOfTheLine) {
@@ -168,6 +169,20 @@ TEST_F(LineEditor, UpAndDownMoveByOneRowOfTheLine) {
     EXPECT_EQ(read_line(), want);
     EXPECT_EQ(row(1), want.substr(0, 80));
     EXPECT_EQ(row(2), want.substr(80));
+}
+
+TEST_F(LineEditor, DownToJustBelowTheViewScrollsIt) {
+    install(10, 3);
+    con().set_cursor(at(0, 1));
+    type(std::string(19, 'a'));
+    press(HOME);
+    type("X");  // the line now ends in the last cell
+    for (const platform::KeyEvent& k : {DOWN, LEFT, DOWN})
+        press(k);
+    type("Y");
+    press(ENTER);
+    EXPECT_EQ(read_line(), "X" + std::string(19, 'a') + "Y");
+    EXPECT_EQ(cursor(), at(1, 2));
 }
 
 TEST_F(LineEditor, TypingIntoTheLastCellOfTheLastRowScrollsTheView) {
@@ -297,8 +312,11 @@ TEST_F(LineEditor, EditsTheLineWhenOutputIsNoConsole) {
     type(">");
     press(END);
     press(BACKSPACE);
+    type(std::string(80, '1'));
+    press(UP);  // pos 85 -> 5: no view to stop at
+    type("X");
     press(ENTER);
-    EXPECT_EQ(read_line(), ">hell");
+    EXPECT_EQ(read_line(), ">hellX" + std::string(80, '1'));
 }
 
 TEST(CursorArithmetic, AdvancePositionWrapsBothWays) {

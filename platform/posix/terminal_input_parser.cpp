@@ -140,10 +140,9 @@ void push_key(ParsedInputs& out, PcKey key, std::uint32_t modifiers) {
 }
 
 // A character with no key of its own on the keyboard (beyond ASCII).
-void push_character(ParsedInputs& out, std::uint8_t ch, std::uint32_t modifiers) {
+void push_character(ParsedInputs& out, std::uint8_t ch) {
     KeyEvent e;
     e.ch = ch;
-    e.control_state = modifiers;
     push(out, e);
 }
 
@@ -282,14 +281,14 @@ void push_char_key(ParsedInputs& out, std::uint8_t key_char, std::uint8_t byte,
 
 // Ctrl with a key sends the key's character less 64: bytes 1-26 are
 // Ctrl+A-Z, 0 is Ctrl+@ (the 2 key), 28-31 Ctrl+\ ] ^ _ .
-void push_control(ParsedInputs& out, std::uint8_t byte, std::uint32_t alt) {
+void push_control(ParsedInputs& out, std::uint8_t byte) {
     std::uint8_t ch = static_cast<std::uint8_t>(byte + 0x40);
     if (ch >= 'A' && ch <= 'Z') ch = static_cast<std::uint8_t>(ch - 'A' + 'a');
-    push_char_key(out, ch, byte, CTRL | alt);
+    push_char_key(out, ch, byte, CTRL);
 }
 
-void push_printable(ParsedInputs& out, std::uint8_t byte, std::uint32_t alt) {
-    push_char_key(out, byte, byte, alt);
+void push_printable(ParsedInputs& out, std::uint8_t byte) {
+    push_char_key(out, byte, byte, 0);
 }
 
 }  // namespace
@@ -305,13 +304,13 @@ std::uint8_t key_event_char(PcKey key, std::uint32_t modifiers) {
     return static_cast<std::uint8_t>(us_vk_to_char(key.virtual_key));
 }
 
-void TerminalInputParser::push_code_point(ParsedInputs& out, char32_t code_point, bool alt) const {
+void TerminalInputParser::push_code_point(ParsedInputs& out, char32_t code_point) const {
     const int byte = code_page_from_unicode(code_page_, code_point);
     const bool text = byte >= 0x20 && byte != 0x7F;
     if (text) {
-        push_character(out, static_cast<std::uint8_t>(byte), alt ? ALT : 0);
+        push_character(out, static_cast<std::uint8_t>(byte));
     } else {
-        push_printable(out, '?', alt ? ALT : 0);
+        push_printable(out, '?');
     }
 }
 
@@ -323,7 +322,7 @@ ParsedInputs TerminalInputParser::feed(std::uint8_t byte, std::uint64_t now_ms) 
     last_ms_ = now_ms;
     switch (mode_) {
         case Mode::ground:
-            ground(byte, false, out);
+            ground(byte, out);
             break;
         case Mode::escape:
             after_escape(byte, out);
@@ -371,43 +370,47 @@ void TerminalInputParser::to_ground() {
     seq_len_ = 0;
 }
 
-// Nothing followed in time. A lone Esc is the Esc key and two are Alt+Esc;
-// ESC [ and ESC O alone are Alt with that character; anything longer was a
-// sequence cut short.
+// Nothing followed in time. Every Esc waiting is the Esc key, and a [ or O
+// after them the key typed next; anything longer was a sequence cut short.
 void TerminalInputParser::settle(ParsedInputs& out) {
     if (mode_ == Mode::escape) {
-        push_key(out, escape, alt_ ? ALT : 0);
+        if (alt_) push_key(out, escape, 0);
+        push_key(out, escape, 0);
     } else if ((mode_ == Mode::csi || mode_ == Mode::ss3) && seq_len_ == 1) {
         if (alt_) push_key(out, escape, 0);
-        push_printable(out, static_cast<std::uint8_t>(seq_[0]), ALT);
+        push_key(out, escape, 0);
+        push_printable(out, static_cast<std::uint8_t>(seq_[0]));
     } else {
         push_other(out);
     }
     to_ground();
 }
 
-void TerminalInputParser::ground(std::uint8_t byte, bool alt, ParsedInputs& out) {
-    const std::uint32_t alt_state = alt ? ALT : 0;
+void TerminalInputParser::ground(std::uint8_t byte, ParsedInputs& out) {
     if (byte == ESC) {
         to_ground();
         mode_ = Mode::escape;
     } else if (byte >= 0x80) {
         if (encoding_ == InputEncoding::latin1) {
-            push_code_point(out, byte, alt);
+            push_code_point(out, byte);
         } else {
-            start_utf8(byte, alt);
+            start_utf8(byte);
         }
     } else if (byte >= 0x20 && byte < 0x7F) {
-        push_printable(out, byte, alt_state);
+        push_printable(out, byte);
     } else if (const TerminalSequence* row = find_byte_row(byte)) {
-        push_key(out, row->key, row->modifiers | alt_state);
+        push_key(out, row->key, row->modifiers);
     } else {
-        push_control(out, byte, alt_state);
+        push_control(out, byte);
     }
 }
 
-// After ESC: another ESC, a sequence introducer, or a key pressed with Alt.
-// Of ESC ESC x the first Esc is a key of its own and the second is Alt for x.
+// After ESC: another ESC (Alt for the sequence that may follow), a sequence
+// introducer, or any other key. Terminals send Alt with a character as an
+// Esc before it, but so does the Esc key typed just before the character,
+// or queued with it while the program was busy (a beep, a paste); the
+// editor binds nothing to Alt with a character, so the keys are taken as
+// typed: Esc, then the character.
 void TerminalInputParser::after_escape(std::uint8_t byte, ParsedInputs& out) {
     if (byte == ESC) {
         if (alt_) push_key(out, escape, 0);
@@ -421,8 +424,9 @@ void TerminalInputParser::after_escape(std::uint8_t byte, ParsedInputs& out) {
         return;
     }
     if (alt_) push_key(out, escape, 0);
+    push_key(out, escape, 0);
     to_ground();
-    ground(byte, true, out);
+    ground(byte, out);
 }
 
 // A control byte or ESC inside a sequence ends it unfinished (it is set
@@ -430,7 +434,7 @@ void TerminalInputParser::after_escape(std::uint8_t byte, ParsedInputs& out) {
 void TerminalInputParser::restart(std::uint8_t byte, ParsedInputs& out) {
     if (mode_ != Mode::utf8) push_other(out);
     to_ground();
-    ground(byte, false, out);
+    ground(byte, out);
 }
 
 void TerminalInputParser::in_sequence(std::uint8_t byte, ParsedInputs& out) {
@@ -510,21 +514,19 @@ bool TerminalInputParser::take_report(std::string_view seq, bool after_escape, P
     return true;
 }
 
-void TerminalInputParser::start_utf8(std::uint8_t byte, bool alt) {
+void TerminalInputParser::start_utf8(std::uint8_t byte) {
     // A continuation byte or a byte UTF-8 never uses: dropped.
     if (!utf8_.start(byte)) return;
     to_ground();
     mode_ = Mode::utf8;
-    alt_ = alt;
 }
 
 void TerminalInputParser::in_utf8(std::uint8_t byte, ParsedInputs& out) {
     const Utf8Decoder::Step step = utf8_.next(byte);
     if (step == Utf8Decoder::Step::invalid) return restart(byte, out);
     if (step == Utf8Decoder::Step::more) return;
-    const bool alt = alt_;
     to_ground();
-    push_code_point(out, utf8_.code_point(), alt);
+    push_code_point(out, utf8_.code_point());
 }
 
 }  // namespace pelorin::platform

@@ -10,7 +10,9 @@
 // a descriptor or a clock itself. The one thing time decides is whether an
 // Esc byte is the Esc key or the start of an escape sequence: a sequence's
 // bytes arrive together, so an Esc followed by nothing for escape_timeout_ms
-// is the key.
+// is the key. Alt comes only with a sequence (an Esc before it, or xterm's
+// modifier parameter): an Esc before a plain character is the Esc key and
+// then the character, whether they arrive together or not.
 //
 // Only key presses come out (key_down, repeat count 1): terminals report no
 // releases. Memory use is fixed whatever the input.
@@ -51,9 +53,10 @@ struct ParsedInput {
     friend bool operator==(const ParsedInput&, const ParsedInput&) = default;
 };
 
-// What one feed() or tick() completed: at most three things.
+// What one feed() or tick() completed: at most four things (ESC ESC [ cut
+// short by time, then the byte that came late).
 struct ParsedInputs {
-    static constexpr std::size_t capacity = 4;
+    static constexpr std::size_t capacity = 5;
     std::array<ParsedInput, capacity> items{};
     std::size_t count = 0;
 
@@ -119,22 +122,21 @@ class TerminalInputParser {
     bool waiting_for_time() const;
     bool timed_out(std::uint64_t now_ms) const;
     void settle(ParsedInputs& out);
-    void ground(std::uint8_t byte, bool alt, ParsedInputs& out);
+    void ground(std::uint8_t byte, ParsedInputs& out);
     void after_escape(std::uint8_t byte, ParsedInputs& out);
     void in_sequence(std::uint8_t byte, ParsedInputs& out);
     void finish_sequence(ParsedInputs& out);
     bool take_report(std::string_view seq, bool after_escape, ParsedInputs& out);
-    void start_utf8(std::uint8_t byte, bool alt);
+    void start_utf8(std::uint8_t byte);
     void in_utf8(std::uint8_t byte, ParsedInputs& out);
     void restart(std::uint8_t byte, ParsedInputs& out);
 
-    void push_code_point(ParsedInputs& out, char32_t code_point, bool alt) const;
+    void push_code_point(ParsedInputs& out, char32_t code_point) const;
 
     InputEncoding encoding_;
     CodePage code_page_;
     Mode mode_ = Mode::ground;
-    // An ESC before the pending one (escape modes), or before the character
-    // (utf8 mode): the key comes with Alt.
+    // An ESC before the pending one: the sequence comes with Alt.
     bool alt_ = false;
     std::array<char, 16> seq_{};
     std::uint8_t seq_len_ = 0;

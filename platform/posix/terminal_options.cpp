@@ -57,7 +57,12 @@ void read_locale(TerminalOptions& options, const char* lc_all, const char* lc_ct
     const std::size_t at = name.find('@');
     const std::string_view without_modifier = std::string_view(name).substr(0, at);
     const std::size_t dot = without_modifier.find('.');
-    if (dot != std::string_view::npos) {
+    if (name == "C" || name == "POSIX") {
+        // Current runtimes take the plain C locale for UTF-8 (glibc's C.UTF-8,
+        // Python's coercion): a terminal left in it, as containers and env -i
+        // leave it, is all but always a UTF-8 one.
+        options.utf8 = true;
+    } else if (dot != std::string_view::npos) {
         options.utf8 = lower_letters_and_digits(without_modifier.substr(dot + 1)) == "utf8";
     } else {
         options.utf8 = installed_locale_is_utf8(name);

@@ -34,8 +34,8 @@ struct TerminalOptions {
 // What the locale the user chose says about the terminal's characters: the
 // first of LC_ALL, LC_CTYPE and LANG that is set names it (nothing: "C").
 // The name is read, so a locale that is not installed counts too; only a
-// name without an encoding asks the system what its encoding is. The
-// program's own locale is left as it is.
+// name without an encoding asks the system what its encoding is; the C
+// and POSIX locales count as UTF-8. The program's own locale is left as it is.
 void read_locale(TerminalOptions& options, const char* lc_all, const char* lc_ctype,
                  const char* lang);
 

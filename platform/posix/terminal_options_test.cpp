@@ -49,8 +49,9 @@ TEST(TerminalLocale, EncodingAndCodePageComeFromTheLocaleName) {
         {"bg_BG", nullptr, nullptr, false, CodePage::cp866},
         {nullptr, nullptr, "sr_RS.UTF-8@latin", true, CodePage::cp437},
         {"en_US.ISO-8859-1", nullptr, "ru_RU.UTF-8", false, CodePage::cp437},
-        {"C", nullptr, nullptr, false, CodePage::cp437},
-        {nullptr, nullptr, nullptr, false, CodePage::cp437},
+        {"C", nullptr, nullptr, true, CodePage::cp437},  // taken for UTF-8, as runtimes do
+        {nullptr, nullptr, "POSIX", true, CodePage::cp437},
+        {nullptr, nullptr, nullptr, true, CodePage::cp437},
     };
     const std::string before = std::setlocale(LC_CTYPE, nullptr);
     for (const auto& c : cases) {

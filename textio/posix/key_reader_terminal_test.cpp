@@ -62,6 +62,7 @@ TEST_F(TerminalKeys, SequencesBecomeTheConsolesKeyCodes) {
     const struct {
         std::string_view bytes;
         int code;
+        int then = 0;  // the code of a second key, if any
     } cases[] = {
         {"\x1b[D", KEY_LEFT},
         {"\x1bOD", KEY_LEFT},
@@ -107,15 +108,15 @@ TEST_F(TerminalKeys, SequencesBecomeTheConsolesKeyCodes) {
         {"\b", 8},
         {"\t", 9},
         {"\x1b", 27},
-        {"\x1b\x1b", extended_key(0x01)},
-        {"\x1b\r", extended_key(0x1C)},
-        {"\x1b\x7f", extended_key(0xE0)},
-        {"\x1bq", extended_key(0x10)},
-        {"\x1bQ", extended_key(0x10)},
-        {"\x1b\\", '\\'},
+        {"\x1b\x1b", 27, 27},
+        {"\x1b\r", 27, 13},
+        {"\x1b\x7f", 27, 8},
+        {"\x1bq", 27, 'q'},
+        {"\x1bQ", 27, 'Q'},
+        {"\x1b\\", 27, '\\'},
         {"\x1b"
          "1",
-         extended_key(0x78)},
+         27, '1'},
         {"a", 'a'},
         {"A", 'A'},
         {"?", '?'},
@@ -123,11 +124,13 @@ TEST_F(TerminalKeys, SequencesBecomeTheConsolesKeyCodes) {
         {"\x1a", 26},
         {"\x1d", 29},
         {"\xc3\xa9", 0x82},
-        {"\x1b\xc3\xa9", 0x82},
+        {"\x1b\xc3\xa9", 27, 0x82},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::string(c.bytes)));
-        EXPECT_EQ(codes(c.bytes), std::vector<int>{c.code});
+        std::vector<int> want{c.code};
+        if (c.then != 0) want.push_back(c.then);
+        EXPECT_EQ(codes(c.bytes), want);
     }
     // Ctrl+@ is a key event, but one the console gives no code for.
     EXPECT_EQ(codes(std::string_view("\0", 1)), std::vector<int>{-1});
