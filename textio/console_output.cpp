@@ -59,18 +59,24 @@ bool output_redirected() {
 }
 
 // Relative and absolute coordinates; both conversions leave the values alone
-// while standard output is redirected.
+// where there is no console at all. A window too small to count as a console
+// still converts: its first column is 1, so a placement there is not taken
+// for "keep the current column", and the cursor goes where the text is.
+bool no_console() {
+    fill_window_once();
+    return !console_state.window_known;
+}
 int to_relative_column(int x) {
-    return output_redirected() ? x : x - console_state.window.left + 1;
+    return no_console() ? x : x - console_state.window.left + 1;
 }
 int to_relative_row(int y) {
-    return output_redirected() ? y : y - console_state.window.top + 1;
+    return no_console() ? y : y - console_state.window.top + 1;
 }
 int to_absolute_column(int column) {
-    return output_redirected() ? column : console_state.window.left + column - 1;
+    return no_console() ? column : console_state.window.left + column - 1;
 }
 int to_absolute_row(int row) {
-    return output_redirected() ? row : console_state.window.top + row - 1;
+    return no_console() ? row : console_state.window.top + row - 1;
 }
 
 // Standard output that is not a console gets exactly the bytes given.
@@ -329,7 +335,8 @@ platform::Handle console_handles(platform::StdHandle which) {
 
 void console_refresh_window() {
     platform::ScreenBufferInfo info;
-    if (api().screen_buffer_info(output_handle(), info)) {
+    console_state.window_known = api().screen_buffer_info(output_handle(), info);
+    if (console_state.window_known) {
         take_window(info);
     } else {
         console_state.window = platform::Rect{};

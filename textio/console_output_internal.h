@@ -27,6 +27,10 @@ struct ConsoleState {
     // absolute, as wide as the whole screen buffer and as high as the
     // visible window; all zero when standard output is not a console.
     platform::Rect window;
+    // The console answered the last query: a window one row high or one
+    // column wide is not a console for writing, but its coordinates are
+    // still the window's.
+    bool window_known = false;
     bool window_filled = false;
     ConsoleView view;
     // Set by a write whose text ended in the last cell of the view's bottom

@@ -511,6 +511,12 @@ TEST_F(ConsoleOutput, OneColumnOrOneRowIsNotAConsole) {
     EXPECT_EQ(con().output(), "a\tb\r\n");
     EXPECT_EQ(con().row_text(0), "        ");
     EXPECT_EQ(con().cursor(), at(0, 0));
+    // Its coordinates are still the window's: column 1 is the first cell,
+    // not "keep the current column".
+    EXPECT_EQ(console_locate(1, 3, CursorVisibility::keep, nullptr), STATUS_OK);
+    EXPECT_EQ(console_get_column(), 3);
+    EXPECT_EQ(console_locate(1, 1, CursorVisibility::keep, nullptr), STATUS_OK);
+    EXPECT_EQ(con().cursor(), at(0, 0));
 }
 
 // --- failing cell writes ---------------------------------------------------------------
