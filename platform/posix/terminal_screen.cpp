@@ -380,7 +380,10 @@ void TerminalScreen::keep_rows(const Cells& cells, const std::vector<char>& cont
         kept_.insert(kept_.end(), row, row + cols_);
         kept_continues_.push_back(continues[static_cast<std::size_t>(y)]);
     }
-    const std::size_t excess = kept_.size() > most_kept_cells ? kept_.size() - most_kept_cells : 0;
+    // Trimmed a quarter at a time, so that a long run of scrolls does not
+    // move the whole store at each row.
+    if (kept_.size() <= most_kept_cells + most_kept_cells / 4) return;
+    const std::size_t excess = kept_.size() - most_kept_cells;
     const std::size_t rows =
         (excess + static_cast<std::size_t>(cols_) - 1) / static_cast<std::size_t>(cols_);
     kept_.erase(kept_.begin(), kept_.begin() + static_cast<std::ptrdiff_t>(rows) * cols_);
